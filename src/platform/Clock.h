@@ -1,0 +1,48 @@
+#pragma once
+// Time as the system counts it: a date-time is days since 1899-12-30 00:00 local time, with the
+// time of day as the fraction (millisecond resolution). The core asks this interface instead of
+// the real clock so that tests and scenario programs can run hours of program time in seconds.
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual double Now() const = 0;
+    virtual void Sleep(int milliseconds) = 0;
+};
+
+// The wall clock in local time, sleeping for real.
+class SystemClock final : public Clock {
+public:
+    double Now() const override;
+    void Sleep(int milliseconds) override;
+};
+
+// A clock that only moves when told to: Sleep advances it instead of blocking.
+class ManualClock final : public Clock {
+public:
+    explicit ManualClock(double start = 0.0) : now_(start) {}
+    double Now() const override { return now_; }
+    void Sleep(int milliseconds) override { AdvanceMs(milliseconds); }
+    void Set(double dateTime) { now_ = dateTime; }
+    void AdvanceMs(double milliseconds) { now_ += milliseconds / 86400000.0; }
+
+private:
+    double now_;
+};
+
+// The clock every core unit uses; the system clock unless one is installed. Install before
+// workers start and keep it alive until they have joined.
+Clock& GetClock();
+void SetClock(Clock* clock);
+
+// Milliseconds per day, and the date-time helpers built on it.
+constexpr double MsPerDay = 86400000.0;
+// Encodes a local calendar date and time as a date-time.
+double EncodeDateTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
+                      int millisecond = 0);
+
+struct TDateTimeParts {
+    int Year, Month, Day, Hour, Minute, Second, Millisecond;
+};
+// Splits a date-time into calendar parts, rounding to the nearest millisecond.
+TDateTimeParts DecodeDateTime(double dateTime);

@@ -1,0 +1,80 @@
+#pragma once
+// Device records and the device list: one TDeviceInfo per instrument (one MFC or one pump),
+// DevicesLocal (the instruments the operator works with) and KnownDevices (the delivered
+// instruments that a device search matches replies against).
+//
+// Records are plain values and are copied whole. The worker, lamp and chart-series pointers are
+// shared by every copy; the objects belong to the entry in DevicesLocal and are freed only at
+// shutdown or reset. DevicesLocal and KnownDevices are touched on the main thread only.
+#include "gas/GasFlowUnitConversions.h"
+#include "program/SegmentProgram.h"
+#include "registry/NamedColors.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TMFCThread;
+class TPSD4Thread;
+class TStatusLamp;
+class TChartSeries;
+
+enum tDeviceType : std::uint8_t { dtMFCA, dtMFCB, dtPump, dtMFCDemo };
+enum tDeviceControlMode : std::uint8_t { dcmSegment, dcmDirect, dcmIdle };
+
+// Column texts of the device list view: "MFCA", "MFCB", "Pump", "MFC".
+const char* DeviceTypeName(tDeviceType type);
+// "Kelvane" for both MFCs, "Drosset" for the pump, "Simulated" for the demo device.
+const char* InstrumentName(tDeviceType type);
+
+struct tDatapoint {
+    double Elapsed = 0;
+    double Flowgpm = 0;
+};
+
+struct TDeviceInfo {
+    std::string COMPort;
+    std::string NameRole;
+    tDeviceType DevType = dtMFCA;
+    std::string Serial;
+    TColor Color = 0;
+    double SyringeSizeµL = 0;
+    double FluidTemperatureC = 0;
+    int FluidID = 0;
+    double MaxFlow_µlpm = 0;
+    TGasFlowDetails FlowUnitDevice;
+    TGasFlowDetails FlowUnitUser;
+    double Setpoint_pct = 0;
+    double Setpoint_gui = 0;
+    tDeviceControlMode ControlMode = dcmSegment;
+    std::string SegmentProgram;
+    TSegProgTermination SegmentProgramTermination = tspttKeep;
+    double FlowStartTime = 0;
+    std::string Errors;
+    double LastHandled = 0;
+    TMFCThread* ThreadMFC = nullptr;
+    TPSD4Thread* ThreadPump = nullptr;
+    TStatusLamp* Led = nullptr;
+    TChartSeries* SerieSegment = nullptr;
+    TChartSeries* SerieFlow = nullptr;
+    std::vector<tDatapoint> Data;
+
+    // Minutes since FlowStartTime by the core's clock (millisecond resolution).
+    double Elapsed_min() const;
+};
+
+// The device list; at start it holds only the demonstration device on "X-COM".
+extern std::vector<TDeviceInfo> DevicesLocal;
+// The delivered instruments, in match order (the first row that matches wins).
+extern std::vector<TDeviceInfo> KnownDevices;
+
+// The demonstration device as the list holds it at start.
+TDeviceInfo MakeDemoDevice();
+// The known-instrument rows in table order.
+std::vector<TDeviceInfo> MakeKnownDevices();
+
+// Port names are compared after trimming characters at or below the space, letter case included.
+bool FindDeviceByPort(const std::string& port, TDeviceInfo& device);
+int IndexOfDevice(const std::string& port);
+// Overwrites the entry with the device's port; false (and nothing stored) when there is none.
+bool StoreDevice(const TDeviceInfo& device);
