@@ -1,6 +1,7 @@
 #include "engine/FlowLog.h"
 
 #include "platform/Clock.h"
+#include "platform/OperatorMessages.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -84,4 +85,21 @@ bool TFlowLogSaver::Save(const std::vector<std::string>& lines, bool hasContent,
         return false;
     lastSave_ = now;
     return true;
+}
+
+bool TFlowLogReporter::Save(const std::vector<std::string>& lines, bool hasContent, bool force,
+                            const std::string& suffix, double now,
+                            const std::function<void(const std::string&)>& log) {
+    std::string error;
+    if (saver_.Save(lines, hasContent, force, suffix, now, error)) {
+        failing_ = false;
+        return true;
+    }
+    if (!failing_) {
+        failing_ = true;
+        const std::string text = "Flow log not saved: " + error;
+        log(text);
+        ShowOperatorMessage(text);
+    }
+    return false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Flow log files: copies of the whole data table written into the "Logs" folder under a name
 // made of the minute and a suffix that tells who asked for the save ("auto", "OnClose", ...).
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,4 +32,24 @@ public:
 private:
     std::string folder_;
     double lastSave_ = 0;
+};
+
+// A saver that tells the operator when saving fails: the first failure of a run of failures
+// shows one message box and one log line; later failures stay quiet until a save succeeds, so a
+// folder that cannot be written does not raise a box every second. Nothing is thrown: the
+// command or tick that asked for the save goes on.
+class TFlowLogReporter {
+public:
+    explicit TFlowLogReporter(std::string folder) : saver_(std::move(folder)) {}
+
+    // log receives the log line. Returns true when nothing failed.
+    bool Save(const std::vector<std::string>& lines, bool hasContent, bool force,
+              const std::string& suffix, double now,
+              const std::function<void(const std::string&)>& log);
+
+    const TFlowLogSaver& Saver() const { return saver_; }
+
+private:
+    TFlowLogSaver saver_;
+    bool failing_ = false;
 };

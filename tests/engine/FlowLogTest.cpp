@@ -1,5 +1,6 @@
 #include "engine/FlowLog.h"
 #include "platform/Clock.h"
+#include "platform/RecordingMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -89,4 +90,23 @@ TEST_F(FlowLogTest, AnUnwritableFolderReportsAndKeepsTheEarlierFileWhole) {
     EXPECT_NE(error.find("Cannot create file"), std::string::npos);
     EXPECT_EQ(missing.LastSaveTime(), 0) << "a failed save is not a save";
     EXPECT_EQ(ReadFile(folder / "2026-12-10 09_00 log auto.txt"), "first\r\n");
+}
+
+TEST_F(FlowLogTest, ReporterTellsOncePerRunOfFailures) {
+    ScopedRecordingMessages messages;
+    TFlowLogReporter reporter((folder / "gone").string());
+    std::vector<std::string> log;
+    auto toLog = [&](const std::string& text) { log.push_back(text); };
+    const double t0 = EncodeDateTime(2026, 12, 10, 9, 0, 0);
+    for (int tick = 0; tick < 5; ++tick)
+        EXPECT_FALSE(reporter.Save({"row"}, true, false, "auto", t0 + tick / 86400.0, toLog));
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].rfind("Flow log not saved: ", 0), 0u) << log[0];
+    EXPECT_EQ(messages.recorder.Messages(), log);
+
+    fs::create_directories(folder / "gone");
+    EXPECT_TRUE(reporter.Save({"row"}, true, false, "auto", t0 + 10 / 86400.0, toLog));
+    fs::remove_all(folder / "gone");
+    EXPECT_FALSE(reporter.Save({"row"}, true, true, "OnClose", t0 + 20 / 86400.0, toLog));
+    EXPECT_EQ(log.size(), 2u) << "a new run of failures is reported again";
 }
