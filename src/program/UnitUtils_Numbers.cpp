@@ -151,7 +151,10 @@ long long StrToInt(std::string_view text) {
     long long value = 0;
     if (valid) {
         // Parse with the sign so that the most negative value is reachable.
-        const std::string signedDigits = (negative ? "-" : "") + std::string(digits);
+        std::string signedDigits;
+        if (negative)
+            signedDigits.push_back('-');
+        signedDigits.append(digits);
         const auto [end, error] =
             std::from_chars(signedDigits.data(), signedDigits.data() + signedDigits.size(), value);
         valid = error == std::errc() && end == signedDigits.data() + signedDigits.size();
