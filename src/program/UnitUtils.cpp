@@ -1,8 +1,20 @@
 #include "program/UnitUtils.h"
 
+#include <algorithm>
+
 namespace {
 bool IsBlank(char c) {
     return static_cast<unsigned char>(c) <= ' ';
+}
+
+std::size_t FieldWidth(int width) {
+    return width > 0 ? static_cast<std::size_t>(width) : 0;
+}
+
+void FirstCommaToDot(std::string& text) {
+    const std::size_t comma = text.find(',');
+    if (comma != std::string::npos)
+        text[comma] = '.';
 }
 } // namespace
 
@@ -14,4 +26,54 @@ std::string Trim(std::string_view text) {
     while (last > first && IsBlank(text[last - 1]))
         --last;
     return std::string(text.substr(first, last - first));
+}
+
+std::string PadRight(std::string_view text, int width) {
+    const std::size_t size = FieldWidth(width);
+    std::string field(text.substr(0, std::min(size, text.size())));
+    field.resize(size, ' ');
+    FirstCommaToDot(field);
+    return field;
+}
+
+std::string PadLeft(std::string_view text, int width, bool commaToDot) {
+    const std::size_t size = FieldWidth(width);
+    std::string field;
+    if (text.size() >= size) {
+        field.assign(text.substr(text.size() - size));
+    } else {
+        field.assign(size - text.size(), ' ');
+        field.append(text);
+    }
+    if (commaToDot)
+        FirstCommaToDot(field);
+    return field;
+}
+
+bool IsNoteCharacter(char c) {
+    return c == ' ' || c == '%' || c == '*' || c == '/' || c == '@' || (c >= '0' && c <= '9') ||
+           (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+std::string EncodeNote(std::string_view note) {
+    std::string encoded;
+    encoded.reserve(note.size());
+    for (char c : note)
+        if (IsNoteCharacter(c))
+            encoded.push_back(c == ' ' ? '_' : c);
+    return encoded;
+}
+
+std::string DelimitedField(std::string_view text, char delimiter, int n) {
+    if (n < 1 || text.empty())
+        return {};
+    std::size_t start = 0;
+    for (int field = 1; field < n; ++field) {
+        const std::size_t next = text.find(delimiter, start);
+        if (next == std::string_view::npos)
+            return {};
+        start = next + 1;
+    }
+    const std::size_t end = text.find(delimiter, start);
+    return std::string(text.substr(start, end == std::string_view::npos ? end : end - start));
 }
