@@ -11,6 +11,28 @@ std::size_t FieldWidth(int width) {
     return width > 0 ? static_cast<std::size_t>(width) : 0;
 }
 
+// Fields are measured in characters, not bytes: texts such as "µl/min" or "ºC" are UTF-8 here,
+// and a byte count would shift every column after them and could cut a character in half.
+bool IsContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Byte offsets of the first `count` characters' ends, walking from the front.
+std::size_t BytesOfFirstCharacters(std::string_view text, std::size_t count) {
+    std::size_t i = 0;
+    for (std::size_t n = 0; n < count && i < text.size(); ++n) {
+        ++i;
+        while (i < text.size() && IsContinuationByte(text[i]))
+            ++i;
+    }
+    return i;
+}
+
+std::size_t CharacterCount(std::string_view text) {
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return !IsContinuationByte(c); }));
+}
+
 void FirstCommaToDot(std::string& text) {
     const std::size_t comma = text.find(',');
     if (comma != std::string::npos)
@@ -30,19 +52,22 @@ std::string Trim(std::string_view text) {
 
 std::string PadRight(std::string_view text, int width) {
     const std::size_t size = FieldWidth(width);
-    std::string field(text.substr(0, std::min(size, text.size())));
-    field.resize(size, ' ');
+    std::string field(text.substr(0, BytesOfFirstCharacters(text, size)));
+    const std::size_t characters = CharacterCount(field);
+    if (characters < size)
+        field.append(size - characters, ' ');
     FirstCommaToDot(field);
     return field;
 }
 
 std::string PadLeft(std::string_view text, int width, bool commaToDot) {
     const std::size_t size = FieldWidth(width);
+    const std::size_t characters = CharacterCount(text);
     std::string field;
-    if (text.size() >= size) {
-        field.assign(text.substr(text.size() - size));
+    if (characters >= size) {
+        field.assign(text.substr(BytesOfFirstCharacters(text, characters - size)));
     } else {
-        field.assign(size - text.size(), ' ');
+        field.assign(size - characters, ' ');
         field.append(text);
     }
     if (commaToDot)

@@ -15,6 +15,13 @@ TEST(PadFields, PadOrCutToExactlyTheWidth) {
     EXPECT_EQ(PadRight("ab", 4), "ab  ");
     EXPECT_EQ(PadRight("abcdef", 4), "abcd");
     EXPECT_EQ(PadRight("ab", -1), "");
+    // Widths count characters, so unit names such as µl/min keep the columns aligned and are
+    // never cut inside a character.
+    EXPECT_EQ(PadLeft("µl/min", 8), "  µl/min");
+    EXPECT_EQ(PadLeft("µl/min", 5), "l/min");
+    EXPECT_EQ(PadLeft("ºCµ", 2), "Cµ");
+    EXPECT_EQ(PadRight("µl/min", 8), "µl/min  ");
+    EXPECT_EQ(PadRight("µl/min", 1), "µ");
 }
 
 TEST(PadFields, CommaReplacement) {
