@@ -102,3 +102,28 @@ std::string DelimitedField(std::string_view text, char delimiter, int n) {
     const std::size_t end = text.find(delimiter, start);
     return std::string(text.substr(start, end == std::string_view::npos ? end : end - start));
 }
+
+std::size_t Utf8CharacterLength(std::string_view text, std::size_t pos) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    std::size_t length = 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4;
+    if (length == 1 || pos + length > text.size())
+        return 1;
+    for (std::size_t i = 1; i < length; ++i)
+        if (!IsContinuationByte(text[pos + i]))
+            return 1;
+    return length;
+}
+
+std::string UpperCaseAscii(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}

@@ -31,6 +31,13 @@ long long StrToInt(std::string_view text);
 // Rounds to the nearest integer, halves to the even neighbour, whatever the rounding mode.
 double RoundHalfEven(double value);
 
+// Length in bytes of the character starting at pos: a well-formed UTF-8 sequence is one
+// character, so that messages name "°" rather than two halves of it; any other byte stands alone.
+std::size_t Utf8CharacterLength(std::string_view text, std::size_t pos);
+
+// ASCII letters upper-cased, every other byte as it is.
+std::string UpperCaseAscii(std::string_view text);
+
 // Fixed-width fields. A negative width counts as 0.
 // Left-aligned: padded with spaces or cut to its first width characters; then the first ','
 // becomes '.'.
