@@ -1,5 +1,6 @@
 #include "pump/PSD4_Speeds.h"
 
+#include "platform/LocaleSettings.h"
 #include "program/NumberFormat.h"
 
 #include <algorithm>
@@ -50,7 +51,28 @@ void Stop(TPumpSpeedDetails& d, const char* reason) {
     }
 }
 
-void PlanStepAndWait(TPumpSpeedDetails& d, const std::string& desiredText) {
+// The trace's numbers, all with the separator the locale had when the plan began.
+class TTraceNumbers {
+public:
+    TTraceNumbers() : separator_(GetLocaleSettings().DecimalSeparator) {}
+    std::string operator()(double value) const { return FormatGeneralWith(value, separator_); }
+
+    // The text of value, formatted again only when value differs from the last one asked of
+    // this slot: formatting is what a plan spends most of its time on.
+    const std::string& Cached(std::string& text, double& cachedValue, double value) const {
+        if (text.empty() || value != cachedValue) {
+            text = (*this)(value);
+            cachedValue = value;
+        }
+        return text;
+    }
+
+private:
+    char separator_;
+};
+
+void PlanStepAndWait(TPumpSpeedDetails& d, const TTraceNumbers& number,
+                     const std::string& desiredText) {
     const double D = d.DesiredDispense_µgpm;
     int BL = MinDelay;
     int BH = MaxDelay;
@@ -63,10 +85,13 @@ void PlanStepAndWait(TPumpSpeedDetails& d, const std::string& desiredText) {
 
     // The "Start:" line of a pass repeats the "Stop:" line before it, and each pass's previous
     // error is the error text already written: format each number once.
-    std::string errorText = FormatGeneral(Error);
-    std::string previousErrorText = FormatGeneral(std::numeric_limits<double>::max());
+    std::string achievedText;
+    std::string bestAchievedText;
+    std::string errorText = number(Error);
+    std::string previousErrorText = number(std::numeric_limits<double>::max());
     std::string line;
     auto composeLine = [&] {
+        achievedText = number(A);
         line.clear();
         line += " BL:";
         line += std::to_string(BL);
@@ -77,7 +102,7 @@ void PlanStepAndWait(TPumpSpeedDetails& d, const std::string& desiredText) {
         line += " Desired:";
         line += desiredText;
         line += " Achieved:";
-        line += FormatGeneral(A);
+        line += achievedText;
         line += " Error:";
         line += errorText;
         line += " Prev Error:";
@@ -95,6 +120,7 @@ void PlanStepAndWait(TPumpSpeedDetails& d, const std::string& desiredText) {
             BestError = Error;
             BestM = M;
             BestA = A;
+            bestAchievedText = achievedText;
         }
         if (Error > 0) // too slow: shorter waits
             BH = M;
@@ -104,7 +130,7 @@ void PlanStepAndWait(TPumpSpeedDetails& d, const std::string& desiredText) {
         A = DispenseAtDelay(d, M);
         Error = D - A;
         previousErrorText.swap(errorText);
-        errorText = FormatGeneral(Error);
+        errorText = number(Error);
         composeLine();
     }
     // The last evaluation repeats a delay already compared, but for the top end of the range,
@@ -119,33 +145,40 @@ void PlanStepAndWait(TPumpSpeedDetails& d, const std::string& desiredText) {
     d.Feedback += " Desired:";
     d.Feedback += desiredText;
     d.Feedback += " Achieved:";
-    d.Feedback += FormatGeneral(BestA);
+    d.Feedback += bestAchievedText;
     if (D > 0)
         d.Error_pct = (BestA - D) / D * 100;
 }
 
-void AppendBracketLine(std::string& feedback, int BL, double EL, int BH, double EH) {
+void AppendBracketLine(std::string& feedback, int BL, const std::string& EL, int BH,
+                       const std::string& EH) {
     feedback += "BL:";
     feedback += std::to_string(BL);
     feedback += " EL:";
-    feedback += FormatGeneral(EL);
+    feedback += EL;
     feedback += " * BH:";
     feedback += std::to_string(BH);
     feedback += " EH:";
-    feedback += FormatGeneral(EH);
+    feedback += EH;
     feedback += LineEnd;
 }
 
-void PlanContinuous(TPumpSpeedDetails& d) {
+void PlanContinuous(TPumpSpeedDetails& d, const TTraceNumbers& number) {
     const double D = d.DesiredDispense_µgpm;
     int BL = MinVelocity;
     int BH = MaxVelocity;
     double EL = 0;
     double EH = 0;
+    // One end of the bracket often stays put for many passes; its error text is kept.
+    std::string textEL = number(EL);
+    std::string textEH = textEL;
+    double cachedEL = EL;
+    double cachedEH = EH;
     for (int pass = 0; BH - BL > 1 && pass < MaxBracketPasses; ++pass) {
         EL = D - DispenseAtVelocity(d, BL);
         EH = D - DispenseAtVelocity(d, BH);
-        AppendBracketLine(d.Feedback, BL, EL, BH, EH);
+        AppendBracketLine(d.Feedback, BL, number.Cached(textEL, cachedEL, EL), BH,
+                          number.Cached(textEH, cachedEH, EH));
         if (EL < 0) { // even BL dispenses too much
             BL = Nearest(BL / 2.0);
             if (!(BL > MinVelocity))
@@ -164,7 +197,8 @@ void PlanContinuous(TPumpSpeedDetails& d) {
         if (!(BH < MaxVelocity))
             BH = MaxVelocity;
     }
-    AppendBracketLine(d.Feedback, BL, EL, BH, EH);
+    AppendBracketLine(d.Feedback, BL, number.Cached(textEL, cachedEL, EL), BH,
+                      number.Cached(textEH, cachedEH, EH));
 
     EL = D - DispenseAtVelocity(d, BL);
     EH = D - DispenseAtVelocity(d, BH);
@@ -227,7 +261,8 @@ double DispenseAtDelay(const TPumpSpeedDetails& details, int M) {
 
 void PlanPumpDispense(TPumpSpeedDetails& details) {
     const double D = details.DesiredDispense_µgpm;
-    const std::string desiredText = FormatGeneral(D);
+    const TTraceNumbers number;
+    const std::string desiredText = number(D);
     details.Feedback.clear();
     details.Feedback += "Desired dispense:";
     details.Feedback += desiredText;
@@ -235,7 +270,7 @@ void PlanPumpDispense(TPumpSpeedDetails& details) {
     details.Feedback += LineEnd;
     const double B = DispenseAtVelocity(details, MinVelocity);
     details.Feedback += "Formula breakpoint:";
-    details.Feedback += FormatGeneral(B);
+    details.Feedback += number(B);
     details.Feedback += " µL/min";
     details.Feedback += LineEnd;
 
@@ -254,7 +289,7 @@ void PlanPumpDispense(TPumpSpeedDetails& details) {
         return;
     }
     if (D <= B)
-        PlanStepAndWait(details, desiredText);
+        PlanStepAndWait(details, number, desiredText);
     else
-        PlanContinuous(details);
+        PlanContinuous(details, number);
 }
