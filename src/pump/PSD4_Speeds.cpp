@@ -247,8 +247,8 @@ void TPumpSpeedDetails::Init() {
 
 double DispenseAtVelocity(const TPumpSpeedDetails& details, int V) {
     V = std::clamp(V, MinVelocity, MaxVelocity);
-    // One stroke: the emptying at V increments per second (with the pump's measured timing
-    // factor) plus the fixed time of the fill and the valve turns.
+    // One stroke: the emptying, which takes the longer the lower V, plus the fixed time of the
+    // fill and the valve turns; the constants were measured on the pump.
     const double strokeTime_s = (24000.0 / V / 4) * 1.000319 + 1.668;
     return 60 / strokeTime_s * details.SyringeVolume_µl * 1000 * details.FluidDensity;
 }
