@@ -59,6 +59,14 @@ double TSimPump::PlungerPosition() const {
     return moveFrom_ + (moveTo_ - moveFrom_) * fraction;
 }
 
+double TSimPump::Dispensed_µL() const {
+    double underWay = 0;
+    if (instructionActive_ && moving_ && valve_ == 'O' && moveTo_ < moveFrom_) {
+        underWay = (moveFrom_ - PlungerPosition()) / Range() * options_.SyringeSize_µL;
+    }
+    return dispensed_µL_ + underWay;
+}
+
 void TSimPump::MovePlungerTo(double position) {
     if (valve_ == 'O' && position < position_) {
         dispensed_µL_ += (position_ - position) / Range() * options_.SyringeSize_µL;

@@ -43,7 +43,8 @@ public:
     int PositionRegister() const { return positionRegister_; }
     char Valve() const { return valve_; }
     int TopSpeed() const { return topSpeed_; }
-    double Dispensed_µL() const { return dispensed_µL_; }
+    // Volume pushed out through the output valve, the move under way included.
+    double Dispensed_µL() const;
     const std::string& StoredString(int number) const;
 
     // Timing of the mechanics, seconds. A move also pays a fixed settling time; together with
