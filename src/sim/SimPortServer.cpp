@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <deque>
+#include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -31,6 +33,24 @@ void WriteAll(int fd, const std::string& bytes) {
         } else {
             return; // nobody reads, or the buffer is full: the rest is lost, as on a real line
         }
+    }
+}
+
+// Whether nobody has the slave side open. Bytes written to the master then would wait in the
+// terminal and reach the next client as a stale reply, which a real line never does.
+bool NobodyListens(int fd) {
+    pollfd entry{fd, 0, 0};
+    return ::poll(&entry, 1, 0) == 1 && (entry.revents & POLLHUP) != 0;
+}
+
+// A pseudo-terminal keeps bytes that nobody read when its slave side was closed and hands them
+// to the next client, where a real port loses them on closing. So once the client has gone, the
+// simulator throws away what it may have left unread.
+void DropUnreadReplies(const std::string& slavePath) {
+    const int fd = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        tcflush(fd, TCIFLUSH);
+        ::close(fd);
     }
 }
 
@@ -64,7 +84,8 @@ bool TSimPortServer::Plug(const std::string& linkPath, std::string& error) {
         return false;
     }
     linkPath_ = linkPath;
-    thread_ = std::jthread([this, fd = pty_.MasterFd()](std::stop_token stop) { Serve(stop, fd); });
+    thread_ = std::jthread([this, fd = pty_.MasterFd(), slave = pty_.SlavePath()](
+                               std::stop_token stop) { Serve(stop, fd, slave); });
     return true;
 }
 
@@ -120,9 +141,10 @@ std::string TSimPortServer::Garble(std::string reply) {
     return reply;
 }
 
-void TSimPortServer::Serve(std::stop_token stop, int fd) {
+void TSimPortServer::Serve(std::stop_token stop, int fd, const std::string& slavePath) {
     TSimLineSplitter splitter;
     std::deque<TPendingReply> pending;
+    bool unreadPossible = false;
     char buffer[512];
     while (!stop.stop_requested()) {
         int timeoutMs = PollIntervalMs;
@@ -142,7 +164,8 @@ void TSimPortServer::Serve(std::stop_token stop, int fd) {
             } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
                 hungUp = true; // EIO: nobody has the port open
             }
-        } else if (ready > 0 && (entry.revents & (POLLHUP | POLLERR)) != 0) {
+        }
+        if (ready > 0 && (entry.revents & (POLLHUP | POLLERR)) != 0) {
             hungUp = true;
         }
 
@@ -176,12 +199,20 @@ void TSimPortServer::Serve(std::stop_token stop, int fd) {
         if (hungUp) {
             // A reply that comes due while nobody listens goes nowhere.
             pending.clear();
+            if (unreadPossible) {
+                DropUnreadReplies(slavePath);
+                unreadPossible = false;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(PollIntervalMs));
         }
         const auto now = SteadyClock::now();
+        if (!pending.empty() && pending.front().Due <= now && NobodyListens(fd)) {
+            pending.clear();
+        }
         while (!pending.empty() && pending.front().Due <= now) {
             WriteAll(fd, pending.front().Bytes);
             pending.pop_front();
+            unreadPossible = true;
         }
         const double instrumentNow = Now_s();
         std::lock_guard lock(mutex_);

@@ -62,7 +62,7 @@ public:
     }
 
 private:
-    void Serve(std::stop_token stop, int fd);
+    void Serve(std::stop_token stop, int fd, const std::string& slavePath);
     std::string Garble(std::string reply);
 
     const std::string name_;

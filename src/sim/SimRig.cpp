@@ -6,7 +6,29 @@
 #include "sim/SimPump.h"
 #include "sim/SimText.h"
 
+#include <filesystem>
 #include <ostream>
+
+namespace {
+
+// A rig that was killed leaves its links behind, pointing at pseudo-terminals that are gone; a
+// port list would offer them and every probe of them would fail slowly. Links that still lead
+// somewhere may belong to another running rig and stay.
+void RemoveDeadPortLinks(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        const bool portName = name.size() > 3 && name.rfind("COM", 0) == 0 &&
+                              name.find_first_not_of("0123456789", 3) == std::string::npos;
+        std::error_code ignored;
+        if (portName && entry.is_symlink(ignored) && !fs::exists(entry.path(), ignored)) {
+            fs::remove(entry.path(), ignored);
+        }
+    }
+}
+
+} // namespace
 
 bool TSimRig::Start(const TSimRigOptions& options, std::string& error) {
     Stop();
@@ -28,6 +50,7 @@ bool TSimRig::Start(const TSimRigOptions& options, std::string& error) {
         return false;
     }
     portDir_ = options.PortDir;
+    RemoveDeadPortLinks(portDir_);
     TSimJournal* journal = options.JournalPath.empty() ? nullptr : &journal_;
 
     const tDeviceType order[3] = {dtMFCA, dtMFCB, dtPump};

@@ -148,3 +148,19 @@ TEST(SimPortServer, KeepsServingThroughBadInput) {
     EXPECT_NE(text.find(" COM3 A??M5\\r\n"), std::string::npos);
     EXPECT_NE(text.find("\\x00"), std::string::npos) << "binary bytes are escaped";
 }
+
+// A reply that comes due after the client has closed the port must not greet the next client.
+TEST(SimPortServer, LateRepliesDoNotReachTheNextClient) {
+    auto server = PluggedPump();
+    for (const int slowMs : {0, 150}) {
+        server->SetSlowMs(slowMs);
+        {
+            // Sends without waiting for the reply and closes at once.
+            TPtyClient early(server->SlavePath());
+            ASSERT_TRUE(early.Write("/1?22\r"));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    server->SetSlowMs(0);
+    EXPECT_EQ(Trimmed(ExchangeOnce(server->SlavePath(), "/1Q\r").value_or("")), "/0`");
+}
