@@ -2,7 +2,8 @@
 // The simulated rig: one or more instrument sets (MFC A, MFC B, pump), each instrument served on
 // its own pseudo-terminal and linked into a port folder as COM3, COM4, ... (three names per set,
 // in that order), with the serial numbers of the known-instrument rows of its set. It also
-// carries out the control lines that work the fault knobs.
+// carries out the control lines that work the fault knobs. Starting removes COM links in the port
+// folder that lead nowhere (left by a rig that was killed).
 //
 // Start, Stop and Control belong to one controlling thread.
 #include "sim/SimJournal.h"
