@@ -105,7 +105,7 @@ TEST_F(SerialExchange, WithoutWaitingItReturnsAtOnceWithItsOwnStatus) {
 // The rhythm the drivers count on: a look right after the write, one every 333 ms, one further
 // interval after the reply was seen, and the deadline compared after each sleep.
 TEST_F(SerialExchange, KeepsTheLookRhythm) {
-    peer.Answer("PROMPT\r", "fast\r");
+    peer.Answer("PROMPT\r", "fast\r", 100);
     peer.Answer("LATE\r", "late\r", 800);
     peer.Start();
 
@@ -162,7 +162,7 @@ TEST_F(SerialExchange, WideTextGoesOutAsLatin1Bytes) {
 }
 
 TEST_F(SerialExchange, TracesEveryStepUnderItsCategoryWhenSwitchedOn) {
-    peer.Answer("A\r", " A 5\r");
+    peer.Answer("A\r", " A 5\r", 100);
     peer.Start();
     TRecordingDiagnostics sink;
     SetDiagnostics(&sink);
