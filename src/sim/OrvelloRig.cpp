@@ -1,6 +1,6 @@
 #include "sim/OrvelloRig.h"
 
-#include "sim/RigPortFolder.h"
+#include "serial/PortList.h"
 #include "sim/SimRig.h"
 #include "sim/SimText.h"
 

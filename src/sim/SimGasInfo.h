@@ -2,8 +2,7 @@
 // What the simulated MFC needs to know about a gas: the short name its status line shows and the
 // molar mass that turns its full scale into grams per minute.
 //
-// A small built-in table for now; it is meant to become a lookup in the core's gas table, so
-// callers go through this one function only.
+// Looked up in the core's gas table, so the simulator knows every gas the console can select.
 #include <optional>
 #include <string>
 

@@ -1,5 +1,4 @@
 #include "sim/PtyClient.h"
-#include "sim/RigPortFolder.h"
 #include "sim/SimControlLine.h"
 
 #include <gtest/gtest.h>
@@ -17,14 +16,6 @@
 namespace fs = std::filesystem;
 
 extern char** environ;
-
-TEST(RigPortFolder, FollowsTheEnvironmentInOrder) {
-    EXPECT_EQ(RigPortFolderFor("/srv/ports", "/run/user/1000", 1000), "/srv/ports");
-    EXPECT_EQ(RigPortFolderFor(nullptr, "/run/user/1000", 1000), "/run/user/1000/orvello-rig");
-    EXPECT_EQ(RigPortFolderFor("", "/run/user/1000", 1000), "/run/user/1000/orvello-rig");
-    EXPECT_EQ(RigPortFolderFor(nullptr, nullptr, 1000), "/tmp/orvello-rig-1000");
-    EXPECT_EQ(RigPortFolderFor(nullptr, "", 42), "/tmp/orvello-rig-42");
-}
 
 TEST(SimControlLine, ParsesTheKnobsAndRefusesEverythingElse) {
     using TKind = TSimControl::TKind;
