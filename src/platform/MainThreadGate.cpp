@@ -1,5 +1,6 @@
 #include "platform/MainThreadGate.h"
 
+#include <algorithm>
 #include <atomic>
 
 void QueueMainThreadGate::RunOnMainThread(const std::function<void()>& work) {
@@ -34,17 +35,20 @@ int QueueMainThreadGate::ServePending() {
 
 bool QueueMainThreadGate::ServeUntil(const std::function<bool()>& done,
                                      std::chrono::milliseconds timeout) {
+    // done() may turn true without any hand-over (a worker that has just returned from its last
+    // one), so the wait for new work is short and done() is looked at again after it.
+    constexpr auto recheck = std::chrono::milliseconds(5);
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         ServePending();
         if (done())
             return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            return false;
         std::unique_lock lock(mutex_);
-        if (!queued_.wait_until(lock, deadline, [&] { return !queue_.empty(); })) {
-            lock.unlock();
-            ServePending();
-            return done();
-        }
+        queued_.wait_until(lock, std::min(deadline, now + recheck),
+                           [&] { return !queue_.empty(); });
     }
 }
 

@@ -1,0 +1,55 @@
+#pragma once
+// Flow log files: copies of the whole data table written into the "Logs" folder under a name
+// made of the minute and a suffix that tells who asked for the save ("auto", "OnClose", ...).
+#include <functional>
+#include <string>
+#include <vector>
+
+// "<folder>/yyyy-mm-dd hh_mm log <suffix>.txt" for the given date-time.
+std::string FlowLogFileName(const std::string& folder, double dateTime, const std::string& suffix);
+
+// Writes lines, each followed by CR LF, to path as a whole or not at all: the text goes to a
+// temporary file in the same folder that then replaces path, so a failed save never leaves a
+// truncated log and an earlier file of the same name stays intact. On failure returns false and
+// sets error to a text naming the file and the reason.
+bool WriteFlowLogFile(const std::string& path, const std::vector<std::string>& lines,
+                      std::string& error);
+
+// The automatic save rule and the saving itself, for a data table kept as lines.
+class TFlowLogSaver {
+public:
+    explicit TFlowLogSaver(std::string folder) : folder_(std::move(folder)) {}
+
+    // Saves when forced, or when the table has content and more than a minute has passed since
+    // the last save. Returns false only when a due save failed; error then says why. A failed
+    // save does not count as a save, so the next tick tries again.
+    bool Save(const std::vector<std::string>& lines, bool hasContent, bool force,
+              const std::string& suffix, double now, std::string& error);
+
+    const std::string& Folder() const { return folder_; }
+    double LastSaveTime() const { return lastSave_; }
+
+private:
+    std::string folder_;
+    double lastSave_ = 0;
+};
+
+// A saver that tells the operator when saving fails: the first failure of a run of failures
+// shows one message box and one log line; later failures stay quiet until a save succeeds, so a
+// folder that cannot be written does not raise a box every second. Nothing is thrown: the
+// command or tick that asked for the save goes on.
+class TFlowLogReporter {
+public:
+    explicit TFlowLogReporter(std::string folder) : saver_(std::move(folder)) {}
+
+    // log receives the log line. Returns true when nothing failed.
+    bool Save(const std::vector<std::string>& lines, bool hasContent, bool force,
+              const std::string& suffix, double now,
+              const std::function<void(const std::string&)>& log);
+
+    const TFlowLogSaver& Saver() const { return saver_; }
+
+private:
+    TFlowLogSaver saver_;
+    bool failing_ = false;
+};
