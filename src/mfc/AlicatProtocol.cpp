@@ -2,7 +2,6 @@
 
 #include "program/UnitUtils.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -25,25 +24,15 @@ enum : std::size_t {
 };
 constexpr std::size_t StatusFieldCount = 8;
 
-} // namespace
-
-// TODO: read through StrToFloatDot (program/UnitUtils.h) once it is available there.
 std::optional<double> ReadDotNumber(const std::string& text) {
-    std::string_view digits = text;
-    if (!digits.empty() && digits.front() == '+')
-        digits.remove_prefix(1);
-    if (digits.empty() || digits.front() == '+')
+    try {
+        return StrToFloatDot(text);
+    } catch (const EConvertError&) {
         return std::nullopt;
-    // from_chars also takes "inf", "nan" and the like; a controller never sends them.
-    for (char c : digits)
-        if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == 'e' || c == 'E'))
-            return std::nullopt;
-    double value = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (ec != std::errc() || end != digits.data() + digits.size())
-        return std::nullopt;
-    return value;
+    }
 }
+
+} // namespace
 
 std::vector<std::string> SplitStatusFields(std::string_view line) {
     std::vector<std::string> fields;

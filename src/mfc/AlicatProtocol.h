@@ -53,7 +53,3 @@ struct TFullScaleReply {
     std::string UnitText;    // field 3 as sent
 };
 std::optional<TFullScaleReply> ParseFullScaleReply(std::string_view reply);
-
-// Reads a decimal number with '.' as separator whatever the locale; empty when the text is not
-// such a number.
-std::optional<double> ReadDotNumber(const std::string& text);

@@ -131,20 +131,4 @@ TEST(AlicatProtocol, FullScaleReplyNeedsFourFieldsAndANumber) {
         EXPECT_FALSE(ParseFullScaleReply(bad).has_value()) << bad;
 }
 
-TEST(AlicatProtocol, DotNumbersOnly) {
-    struct Case {
-        const char* Text;
-        std::optional<double> Expected;
-    };
-    const Case cases[] = {
-        {"+01.013", 1.013}, {"-2.5e3", -2500}, {"32000", 32000}, {".5", 0.5},
-        {"1,5", {}},        {"", {}},          {"+", {}},        {"++1", {}},
-        {"inf", {}},        {"1.2.3", {}},     {" 1", {}},       {"0x10", {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.Text);
-        EXPECT_EQ(ReadDotNumber(c.Text), c.Expected);
-    }
-}
-
 } // namespace
