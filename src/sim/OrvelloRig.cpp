@@ -1,0 +1,154 @@
+#include "sim/OrvelloRig.h"
+
+#include "sim/RigPortFolder.h"
+#include "sim/SimRig.h"
+#include "sim/SimText.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <iostream>
+#include <poll.h>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+extern "C" void OnStopSignal(int) {
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+constexpr const char* Usage =
+    "usage: orvello-rig [--port-dir DIR] [--sets N] [--journal FILE] [--time-scale F]\n";
+constexpr std::size_t MaxControlLine = 4096;
+
+bool ParseArguments(int argc, char** argv, TSimRigOptions& options, std::string& error) {
+    options.PortDir = RigPortFolder();
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            error.clear();
+            return false;
+        }
+        if (i + 1 >= argc) {
+            error = "missing value after " + argument;
+            return false;
+        }
+        const std::string value = argv[++i];
+        if (argument == "--port-dir") {
+            options.PortDir = value;
+        } else if (argument == "--journal") {
+            options.JournalPath = value;
+        } else if (argument == "--sets") {
+            const auto sets = SimParseCount(value);
+            if (!sets || *sets < 1 || *sets > SimRigMaxSets) {
+                error = "--sets takes 1 to " + std::to_string(SimRigMaxSets);
+                return false;
+            }
+            options.Sets = *sets;
+        } else if (argument == "--time-scale") {
+            const auto scale = SimParseNumber(value);
+            if (!scale || *scale <= 0 || *scale > 1e6) {
+                error = "--time-scale takes a positive number";
+                return false;
+            }
+            options.TimeScale = *scale;
+        } else {
+            error = "unknown argument " + argument;
+            return false;
+        }
+    }
+    return true;
+}
+
+void InstallStopSignals() {
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+// Feeds complete lines of standard input to the rig; false at end of input.
+bool ReadControlInput(TSimRig& rig, std::string& pending) {
+    char buffer[1024];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
+        return false;
+    }
+    if (n > 0) {
+        pending.append(buffer, static_cast<std::size_t>(n));
+    }
+    for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
+        std::string line = pending.substr(0, end);
+        pending.erase(0, end + 1);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        rig.Control(line, std::cout, std::cerr);
+    }
+    if (pending.size() > MaxControlLine) {
+        std::cerr << "control line too long, ignored" << std::endl;
+        pending.clear();
+    }
+    return true;
+}
+
+} // namespace
+
+int RunOrvelloRig(int argc, char** argv) {
+    TSimRigOptions options;
+    std::string error;
+    if (!ParseArguments(argc, argv, options, error)) {
+        if (!error.empty()) {
+            std::cerr << "orvello-rig: " << error << "\n";
+        }
+        std::cerr << Usage;
+        return error.empty() ? 0 : 2;
+    }
+    InstallStopSignals();
+    if (signalPipe[0] < 0) {
+        std::cerr << "orvello-rig: cannot set up signal handling\n";
+        return 1;
+    }
+
+    TSimRig rig;
+    if (!rig.Start(options, error)) {
+        std::cerr << "orvello-rig: " << error << "\n";
+        return 1;
+    }
+    for (const TSimRigPort& port : rig.Ports()) {
+        std::cout << TSimRig::PortLine(port) << "\n";
+    }
+    std::cout << "ready" << std::endl;
+
+    std::string pending;
+    bool inputOpen = true;
+    for (;;) {
+        pollfd entries[2] = {{signalPipe[0], POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+        const int count = ::poll(entries, inputOpen ? 2 : 1, -1);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        if (entries[0].revents != 0) {
+            break;
+        }
+        if (inputOpen && entries[1].revents != 0) {
+            inputOpen = ReadControlInput(rig, pending);
+        }
+    }
+    rig.Stop();
+    return 0;
+}

@@ -1,0 +1,246 @@
+#include "sim/PtyClient.h"
+#include "sim/RigPortFolder.h"
+#include "sim/SimControlLine.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+extern char** environ;
+
+TEST(RigPortFolder, FollowsTheEnvironmentInOrder) {
+    EXPECT_EQ(RigPortFolderFor("/srv/ports", "/run/user/1000", 1000), "/srv/ports");
+    EXPECT_EQ(RigPortFolderFor(nullptr, "/run/user/1000", 1000), "/run/user/1000/orvello-rig");
+    EXPECT_EQ(RigPortFolderFor("", "/run/user/1000", 1000), "/run/user/1000/orvello-rig");
+    EXPECT_EQ(RigPortFolderFor(nullptr, nullptr, 1000), "/tmp/orvello-rig-1000");
+    EXPECT_EQ(RigPortFolderFor(nullptr, "", 42), "/tmp/orvello-rig-42");
+}
+
+TEST(SimControlLine, ParsesTheKnobsAndRefusesEverythingElse) {
+    using TKind = TSimControl::TKind;
+    std::string error;
+    const struct {
+        const char* Line;
+        TKind Kind;
+        const char* Port;
+        bool On;
+        int Ms;
+        std::size_t Codes;
+    } good[] = {
+        {"silent COM3 on", TKind::Silent, "COM3", true, 0, 0},
+        {"  garble COM4 off ", TKind::Garble, "COM4", false, 0, 0},
+        {"slow COM5 250", TKind::Slow, "COM5", false, 250, 0},
+        {"status-codes COM3 MOV TMF", TKind::StatusCodes, "COM3", false, 0, 2},
+        {"status-codes COM3", TKind::StatusCodes, "COM3", false, 0, 0},
+        {"unplug COM6", TKind::Unplug, "COM6", false, 0, 0},
+        {"replug COM6", TKind::Replug, "COM6", false, 0, 0},
+        {"state COM3", TKind::State, "COM3", false, 0, 0},
+    };
+    for (const auto& c : good) {
+        const auto control = ParseSimControlLine(c.Line, error);
+        ASSERT_TRUE(control) << c.Line << ": " << error;
+        EXPECT_EQ(control->Kind, c.Kind) << c.Line;
+        EXPECT_EQ(control->Port, c.Port);
+        EXPECT_EQ(control->On, c.On);
+        EXPECT_EQ(control->Ms, c.Ms);
+        EXPECT_EQ(control->Codes.size(), c.Codes);
+    }
+    for (const char* bad :
+         {"hello", "silent", "silent COM3", "silent COM3 yes", "slow COM3 -5", "slow COM3 fast",
+          "slow COM3 99999999", "state COM3 extra", "unplug", "SILENT COM3 on"}) {
+        EXPECT_FALSE(ParseSimControlLine(bad, error)) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
+    EXPECT_FALSE(ParseSimControlLine("   ", error));
+    EXPECT_TRUE(error.empty());
+}
+
+#ifdef ORVELLO_RIG_PATH
+
+namespace {
+
+// orvello-rig as a child process with its standard streams on pipes.
+class TRigProcess {
+public:
+    explicit TRigProcess(std::vector<std::string> arguments) {
+        int in[2], out[2], err[2];
+        if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) {
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
+            posix_spawn_file_actions_addclose(&actions, fd);
+        }
+        arguments.insert(arguments.begin(), ORVELLO_RIG_PATH);
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, ORVELLO_RIG_PATH, &actions, nullptr, argv.data(), environ) != 0) {
+            pid_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(in[0]);
+        ::close(out[1]);
+        ::close(err[1]);
+        input_ = in[1];
+        output_ = out[0];
+        errors_ = err[0];
+    }
+    ~TRigProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        for (int fd : {input_, output_, errors_}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    }
+
+    bool Running() const { return pid_ > 0; }
+    void Send(const std::string& line) const {
+        [[maybe_unused]] const ssize_t n = ::write(input_, line.data(), line.size());
+    }
+    std::string OutputLine(int timeoutMs = 5000) {
+        return ReadLine(output_, outBuffer_, timeoutMs);
+    }
+    std::string ErrorLine(int timeoutMs = 5000) { return ReadLine(errors_, errBuffer_, timeoutMs); }
+
+    // Signals the rig and waits for it; its exit status, or -1 when it did not end in time.
+    int Stop(int signal) {
+        ::kill(pid_, signal);
+        for (int i = 0; i < 300; ++i) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -1;
+    }
+
+private:
+    static std::string ReadLine(int fd, std::string& buffer, int timeoutMs) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            const std::size_t end = buffer.find('\n');
+            if (end != std::string::npos) {
+                std::string line = buffer.substr(0, end);
+                buffer.erase(0, end + 1);
+                return line;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd entry{fd, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&entry, 1, static_cast<int>(left.count())) <= 0) {
+                return "<timeout>";
+            }
+            char chunk[256];
+            const ssize_t n = ::read(fd, chunk, sizeof chunk);
+            if (n <= 0) {
+                return "<eof>";
+            }
+            buffer.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+
+    pid_t pid_ = -1;
+    int input_ = -1, output_ = -1, errors_ = -1;
+    std::string outBuffer_, errBuffer_;
+};
+
+} // namespace
+
+TEST(OrvelloRig, PublishesPortsTakesControlLinesAndCleansUpOnSigterm) {
+    std::string pattern = (fs::temp_directory_path() / "orvello-rig-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const fs::path folder = pattern;
+    const fs::path ports = folder / "ports";
+    const fs::path journal = folder / "journal.txt";
+
+    TRigProcess rig({"--port-dir", ports.string(), "--sets", "2", "--journal", journal.string()});
+    ASSERT_TRUE(rig.Running());
+    const struct {
+        const char* Name;
+        const char* Kind;
+        const char* Serial;
+    } expected[] = {{"COM3", "MFCA", "183301"},   {"COM4", "MFCB", "183302"},
+                    {"COM5", "Pump", "12345678"}, {"COM6", "MFCA", "183311"},
+                    {"COM7", "MFCB", "183312"},   {"COM8", "Pump", "22345678"}};
+    for (const auto& port : expected) {
+        const std::string link = (ports / port.Name).string();
+        EXPECT_EQ(rig.OutputLine(),
+                  std::string(port.Name) + " " + link + " " + port.Kind + " " + port.Serial);
+        EXPECT_TRUE(fs::is_symlink(link)) << link;
+    }
+    ASSERT_EQ(rig.OutputLine(), "ready");
+
+    // An instrument answers on its link, and the journal shows what it received.
+    const auto identification = ExchangeOnce((ports / "COM6").string(), "A??M5\r\r");
+    EXPECT_NE(identification.value_or("").find("183311"), std::string::npos);
+
+    rig.Send("bogus line\n");
+    EXPECT_NE(rig.ErrorLine().find("unknown control line"), std::string::npos);
+    rig.Send("state COM6\n");
+    EXPECT_EQ(rig.OutputLine(), "COM6 setpoint=0 flow=0 gas=0:Air position=- busy=0 last=");
+    rig.Send("silent COM5 on\nstate COM5\n");
+    rig.OutputLine();
+    EXPECT_EQ(ExchangeOnce((ports / "COM5").string(), "/1Q\r", 300).value_or("?"), "");
+
+    EXPECT_EQ(rig.Stop(SIGTERM), 0);
+    for (const auto& port : expected) {
+        EXPECT_FALSE(fs::exists(fs::symlink_status(ports / port.Name))) << port.Name;
+    }
+    std::ifstream in(journal);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find(" COM6 A??M5\\r\n"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find(" COM5 /1Q\\r\n"), std::string::npos) << text.str();
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+}
+
+TEST(OrvelloRig, RefusesBadArgumentsAndEndsOnSigint) {
+    {
+        TRigProcess rig({"--sets", "6", "--port-dir", "/nonexistent-never"});
+        EXPECT_NE(rig.ErrorLine().find("--sets"), std::string::npos);
+        EXPECT_EQ(rig.Stop(0), 2);
+    }
+    std::string pattern = (fs::temp_directory_path() / "orvello-rig-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    // A link left behind by a rig that was killed goes; one that leads somewhere stays.
+    fs::create_symlink("/dev/pts/nonexistent-999", fs::path(pattern) / "COM9");
+    fs::create_symlink("/dev/null", fs::path(pattern) / "COM10");
+    TRigProcess rig({"--port-dir", pattern});
+    for (int i = 0; i < 3; ++i) {
+        rig.OutputLine();
+    }
+    ASSERT_EQ(rig.OutputLine(), "ready");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(fs::path(pattern) / "COM9")));
+    EXPECT_TRUE(fs::is_symlink(fs::path(pattern) / "COM10"));
+    fs::remove(fs::path(pattern) / "COM10");
+    EXPECT_EQ(rig.Stop(SIGINT), 0);
+    EXPECT_TRUE(fs::is_empty(pattern));
+    fs::remove_all(pattern);
+}
+
+#endif
