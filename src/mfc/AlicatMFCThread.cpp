@@ -1,0 +1,136 @@
+#include "mfc/AlicatMFCThread.h"
+
+#include "mfc/AlicatProtocol.h"
+
+#include "platform/Clock.h"
+#include "platform/Diagnostics.h"
+#include "platform/MainThreadGate.h"
+#include "program/NumberFormat.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace {
+
+constexpr const char* Category = "ThreadMFC";
+// Read-back and request agree when they differ by no more than one 64000th of a count.
+constexpr double SetpointTolerance = 1.5625e-5;
+// A port that fails at once (unplugged adapter) would otherwise turn the loop into a busy spin
+// of hand-overs; a failed read is retried no faster than a silent controller would allow.
+constexpr auto FailedLoopMinimum = std::chrono::milliseconds(1000);
+
+} // namespace
+
+TMFCThread::TMFCThread() = default;
+
+TMFCThread::~TMFCThread() {
+    Diagnostic(Category, "Destroy thread: " + Name);
+    // A worker still running here is not being served any more: the stop request makes it bring
+    // its controller to setpoint 0 without asking for further hand-overs.
+    if (thread_.joinable()) {
+        thread_.request_stop();
+        thread_.join();
+    }
+}
+
+void TMFCThread::Start() {
+    if (!thread_.joinable())
+        thread_ = std::jthread([this](std::stop_token stop) { Execute(stop); });
+}
+
+void TMFCThread::Join() {
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void TMFCThread::DataExchange() {
+    GUIIn = ThreadOut;
+    ThreadIn = GUIOut;
+}
+
+void TMFCThread::HandOver() {
+    GetMainThreadGate().RunOnMainThread([this] { DataExchange(); });
+}
+
+void TMFCThread::Execute(std::stop_token stop) {
+    if (!Simulated && MFC)
+        MFC->Initialize(TAIOrvello);
+    std::mt19937 random{std::random_device{}()};
+    int failedTerminateLoops = 0;
+    while (!ThreadOut.IsTerminated) {
+        if (stop.stop_requested())
+            ThreadIn.ToTerminate = true; // nobody serves the gate any more
+        else
+            HandOver();
+        if (Simulated || !MFC)
+            SimulatedLoop(random);
+        else
+            ControllerLoop(failedTerminateLoops);
+    }
+    if (!stop.stop_requested())
+        HandOver(); // lets the main thread see IsTerminated
+}
+
+void TMFCThread::SimulatedLoop(std::mt19937& random) {
+    Diagnostic(Category, Name + " Simulated ");
+    GetClock().Sleep(std::uniform_int_distribution<int>(500, 999)(random));
+    ThreadOut.DeviceStatus.DataTime = GetClock().Now();
+    ThreadOut.DeviceStatus.FlowRate_mass =
+        std::uniform_int_distribution<int>(0, 999)(random) / 1000.0;
+    if (ThreadIn.ToTerminate)
+        ThreadOut.IsTerminated = true;
+}
+
+void TMFCThread::ControllerLoop(int& failedTerminateLoops) {
+    const auto loopStart = std::chrono::steady_clock::now();
+    TAlicatData& request = ThreadIn.DeviceStatus;
+    if (ThreadIn.ToTerminate) {
+        request.Setpoint_pct = 0;
+        MFC->ApplySetpoint_pct(request);
+    }
+    MFC->ChangeGas(request);
+
+    TAlicatData status;
+    // A line the driver could not parse leaves DataTime at 0. Such a line says nothing about
+    // the controller, so it counts as a failed read: no fresh status with made-up zeros reaches
+    // the main thread, and no setpoint is compared against it.
+    const bool read = MFC->ReadStatus(status) && status.DataTime != 0;
+    if (!read) {
+        Diagnostic(Category, Name + " ReadStatus failed");
+        if (ThreadIn.ToTerminate && ++failedTerminateLoops >= MaxFailedTerminateLoops) {
+            Diagnostic(Category, Name + " Setpoint 0 not confirmed, giving up");
+            ThreadOut.IsTerminated = true;
+            return;
+        }
+        std::this_thread::sleep_until(loopStart + FailedLoopMinimum);
+    } else {
+        Diagnostic(Category, Name + " Status read OK ");
+        ThreadOut.DeviceStatus = status;
+        ThreadOut.DeviceStatus.DataTime = GetClock().Now();
+        ThreadOut.DeviceStatus.MaxFlowgpm = MFC->MaxFlow_gpm;
+        if (ThreadIn.ToTerminate) {
+            ThreadOut.IsTerminated = true;
+            return;
+        }
+        std::string desc;
+        if (ThreadOut.DeviceStatus.Errors(desc)) {
+            Diagnostic(Category, Name + " Errors: " + desc);
+        } else {
+            Diagnostic(Category, Name + " No errors");
+            Diagnostic(Category, Name + " Main loop, Device setpoint: " +
+                                     FormatGeneralDot(ThreadOut.DeviceStatus.SetpointFromDevice));
+            Diagnostic(Category, Name + " Main loop, Desired setpoint: " +
+                                     FormatGeneralDot(request.Setpoint_pct * 640));
+            // Compared with the counts a setpoint command would carry: the controller holds
+            // whole counts, so a request between two counts would otherwise be re-sent on
+            // every loop.
+            const double wanted = SetpointCounts(request.Setpoint_pct);
+            if (std::abs(ThreadOut.DeviceStatus.SetpointFromDevice - wanted) <= SetpointTolerance)
+                Diagnostic(Category, Name + " Setpoint data upto date");
+            else
+                MFC->ApplySetpoint_pct(request);
+        }
+    }
+    Diagnostic(Category, "In loop port:" + MFC->aPort.fPort);
+}

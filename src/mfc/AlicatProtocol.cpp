@@ -1,0 +1,135 @@
+#include "mfc/AlicatProtocol.h"
+
+#include "program/UnitUtils.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+bool IsSeparator(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+// Status line field indices.
+enum : std::size_t {
+    fiPressure = 1,
+    fiTemp,
+    fiFlowVol,
+    fiFlowMass,
+    fiSetpoint,
+    fiTotalizer,
+    fiGas,
+    fiFirstCode
+};
+constexpr std::size_t StatusFieldCount = 8;
+
+std::optional<double> ReadDotNumber(const std::string& text) {
+    try {
+        return StrToFloatDot(text);
+    } catch (const EConvertError&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+std::vector<std::string> SplitStatusFields(std::string_view line) {
+    std::vector<std::string> fields;
+    std::size_t i = 0;
+    const std::size_t n = line.size();
+    for (;;) {
+        while (i < n && IsSeparator(line[i]))
+            ++i;
+        if (i >= n)
+            return fields;
+        std::string field;
+        if (line[i] == '"') {
+            ++i;
+            while (i < n) {
+                if (line[i] == '"') {
+                    if (i + 1 < n && line[i + 1] == '"') {
+                        field += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                field += line[i++];
+            }
+        }
+        while (i < n && !IsSeparator(line[i]))
+            field += line[i++];
+        fields.push_back(std::move(field));
+    }
+}
+
+TAlicatErrors ParseStatusFlags(const std::vector<std::string>& fields, std::size_t first) {
+    TAlicatErrors flags;
+    for (std::size_t f = first; f < fields.size(); ++f) {
+        const std::string code = Trim(fields[f]);
+        for (int e = 0; e < AlicatErrorCount; ++e) {
+            const auto error = static_cast<TAlicatError>(e);
+            if (code == AlicatErrorName(error))
+                flags.Include(error);
+        }
+    }
+    return flags;
+}
+
+TStatusLineParse ParseStatusLine(std::string_view line, double now, TAlicatData& data) {
+    const std::vector<std::string> fields = SplitStatusFields(line);
+    if (fields.size() < StatusFieldCount)
+        return TStatusLineParse::TooFewFields;
+    double numbers[fiTotalizer + 1] = {};
+    for (std::size_t f = fiPressure; f <= fiTotalizer; ++f) {
+        const auto value = ReadDotNumber(fields[f]);
+        if (!value)
+            return TStatusLineParse::NotANumber;
+        numbers[f] = *value;
+    }
+    data.DataTime = now;
+    data.Pressure = numbers[fiPressure];
+    data.Temp = numbers[fiTemp];
+    data.FlowRate_vol = numbers[fiFlowVol];
+    data.FlowRate_mass = numbers[fiFlowMass];
+    data.SetpointFromDevice = numbers[fiSetpoint];
+    data.Totalizer = numbers[fiTotalizer];
+    data.GasSN = fields[fiGas];
+    if (fields.size() > StatusFieldCount)
+        data.ErrorFlags = ParseStatusFlags(fields, fiFirstCode);
+    return TStatusLineParse::Parsed;
+}
+
+double SetpointCounts(double setpoint_pct) {
+    if (!std::isfinite(setpoint_pct))
+        return std::nan("");
+    // nearbyint rounds in the current mode, halves to even by default.
+    return std::nearbyint(setpoint_pct * AlicatFullScaleCounts / 100.0);
+}
+
+std::optional<std::string> SetpointCountsText(double setpoint_pct) {
+    const double counts = SetpointCounts(setpoint_pct);
+    if (!std::isfinite(counts))
+        return std::nullopt;
+    char text[400];
+    std::snprintf(text, sizeof text, "%.0f", counts == 0 ? 0.0 : counts); // no "-0"
+    return std::string(text);
+}
+
+std::optional<TFullScaleReply> ParseFullScaleReply(std::string_view reply) {
+    std::vector<std::string> fields(1);
+    for (char c : reply) {
+        if (c == ' ')
+            fields.emplace_back();
+        else
+            fields.back() += c;
+    }
+    if (fields.size() != 4)
+        return std::nullopt;
+    const auto maxFlow = ReadDotNumber(fields[1]);
+    if (!maxFlow)
+        return std::nullopt;
+    return TFullScaleReply{*maxFlow, fields[1], fields[3]};
+}

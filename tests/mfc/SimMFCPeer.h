@@ -1,0 +1,83 @@
+#pragma once
+// A simulated MFC on its own pseudo-terminal, linked into a private temporary folder, with a
+// journal of every line it received. The port name a driver uses is the link's absolute path, so
+// the link survives unplugging and plugging in again.
+#include "sim/SimJournal.h"
+#include "sim/SimMFC.h"
+#include "sim/SimPortServer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class SimMFCPeer {
+public:
+    SimMFCPeer() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "orvello-mfc-XXXXXX");
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("mkdtemp failed");
+        folder = pattern;
+        journalPath = folder / "journal.txt";
+        std::string error;
+        if (!journal.Open(journalPath, error))
+            throw std::runtime_error(error);
+        server =
+            std::make_unique<TSimPortServer>("MFC", std::make_unique<TSimMFC>(), 1.0, &journal);
+        port = folder / "COM7";
+        if (!server->Plug(port, error))
+            throw std::runtime_error(error);
+    }
+    ~SimMFCPeer() {
+        server.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+
+    // The command lines received so far, in order, each without its carriage return and
+    // escaped as the journal writes it (an empty string for an empty line).
+    std::vector<std::string> Commands() const {
+        std::vector<std::string> commands;
+        std::ifstream in(journalPath);
+        std::string line;
+        while (std::getline(in, line)) {
+            // "<time> MFC <escaped line>"
+            const auto first = line.find(' ');
+            const auto second = line.find(' ', first + 1);
+            if (first == std::string::npos || second == std::string::npos)
+                continue;
+            std::string command = line.substr(second + 1);
+            if (command.size() >= 2 && command.compare(command.size() - 2, 2, "\\r") == 0)
+                command.resize(command.size() - 2);
+            commands.push_back(command);
+        }
+        return commands;
+    }
+
+    // The non-empty commands received from index `from` on.
+    std::vector<std::string> CommandsFrom(std::size_t from) const {
+        std::vector<std::string> all = Commands();
+        std::vector<std::string> picked;
+        for (std::size_t i = from; i < all.size(); ++i)
+            if (!all[i].empty())
+                picked.push_back(all[i]);
+        return picked;
+    }
+
+    int SetpointCounts() { return std::stoi(server->State().Setpoint); }
+    int Gas() {
+        return server->WithInstrument(
+            [](TSimInstrument& mfc) { return static_cast<TSimMFC&>(mfc).Gas(); });
+    }
+
+    std::filesystem::path folder;
+    std::filesystem::path journalPath;
+    TSimJournal journal;
+    std::unique_ptr<TSimPortServer> server;
+    std::string port;
+};

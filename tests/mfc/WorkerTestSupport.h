@@ -1,0 +1,67 @@
+#pragma once
+// What the worker tests share: a queue gate that counts the hand-overs it served, and a
+// diagnostics recorder, installed for the lifetime of the object.
+#include "platform/Diagnostics.h"
+#include "platform/MainThreadGate.h"
+
+#include <algorithm>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CountingGate final : public MainThreadGate {
+public:
+    void RunOnMainThread(const std::function<void()>& work) override {
+        queue.RunOnMainThread([&] {
+            work();
+            ++served;
+        });
+    }
+    QueueMainThreadGate queue;
+    int served = 0; // main thread only
+};
+
+class RecordingDiagnostics final : public Diagnostics {
+public:
+    void Send(const std::string& category, const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        lines_.push_back(category + "|" + text);
+    }
+    int Count(const std::string& line) const {
+        std::lock_guard lock(mutex_);
+        return static_cast<int>(std::count(lines_.begin(), lines_.end(), line));
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+// Installs the gate and the recorder; restores the defaults afterwards.
+class WorkerTestEnvironment {
+public:
+    WorkerTestEnvironment() {
+        SetMainThreadGate(&gate);
+        SetDiagnostics(&diagnostics);
+    }
+    ~WorkerTestEnvironment() {
+        SetDiagnostics(nullptr);
+        SetMainThreadGate(nullptr);
+    }
+    WorkerTestEnvironment(const WorkerTestEnvironment&) = delete;
+    WorkerTestEnvironment& operator=(const WorkerTestEnvironment&) = delete;
+
+    // Serves hand-overs until done() or the timeout.
+    bool ServeUntil(const std::function<bool()>& done,
+                    std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
+        return gate.queue.ServeUntil(done, timeout);
+    }
+    // Serves the given number of further hand-overs.
+    bool ServeHandOvers(int count) {
+        const int target = gate.served + count;
+        return ServeUntil([&] { return gate.served >= target; });
+    }
+
+    CountingGate gate;
+    RecordingDiagnostics diagnostics;
+};
