@@ -52,6 +52,9 @@ void TPSD4Thread::Execute() {
     while (!ThreadOut.IsTerminated) {
         exchange();
 
+        // While a terminate request stands, no program goes to the pump: the stop's own "T"
+        // and polls leave the driver's last command different from the request, and re-sending
+        // the request would set a pump that did not confirm its stop dispensing again.
         bool stopped = false;
         if (ThreadIn.ToTerminate) {
             if (!terminateRequested)
@@ -76,7 +79,7 @@ void TPSD4Thread::Execute() {
 
         if (!stopped) {
             bool sent = false;
-            if (ThreadIn.Command != Pump->LastCommand) {
+            if (!ThreadIn.ToTerminate && ThreadIn.Command != Pump->LastCommand) {
                 const std::string oldCommand = Pump->LastCommand;
                 TSerialResponse reply;
                 if (Pump->SendCommand(StopCommand, reply, true)) {
