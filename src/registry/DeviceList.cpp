@@ -71,6 +71,16 @@ bool FindDeviceByPort(const std::string& port, TDeviceInfo& device) {
     return true;
 }
 
+bool FindDeviceByPortIgnoringCase(const std::string& port, TDeviceInfo& device) {
+    const std::string wanted = UpperCaseAscii(Trim(port));
+    for (const TDeviceInfo& entry : DevicesLocal)
+        if (UpperCaseAscii(Trim(entry.COMPort)) == wanted) {
+            device = entry;
+            return true;
+        }
+    return false;
+}
+
 bool StoreDevice(const TDeviceInfo& device) {
     const int index = IndexOfDevice(device.COMPort);
     if (index < 0)

@@ -76,5 +76,9 @@ std::vector<TDeviceInfo> MakeKnownDevices();
 // Port names are compared after trimming characters at or below the space, letter case included.
 bool FindDeviceByPort(const std::string& port, TDeviceInfo& device);
 int IndexOfDevice(const std::string& port);
+// The same look-up without regard to letter case, for ports the operator types (recipe lines,
+// mixture segments): Linux port names may hold lower-case letters, so upper-casing what was
+// typed would not find them.
+bool FindDeviceByPortIgnoringCase(const std::string& port, TDeviceInfo& device);
 // Overwrites the entry with the device's port; false (and nothing stored) when there is none.
 bool StoreDevice(const TDeviceInfo& device);

@@ -109,6 +109,14 @@ TEST_F(DeviceListTest, PortsAreTrimmedButCaseSensitive) {
     EXPECT_EQ(found.NameRole, "untouched");
     EXPECT_TRUE(FindDeviceByPort("ttyUSB0 ", found));
     EXPECT_EQ(found.COMPort, "ttyUSB0");
+
+    // Typed ports are found whatever their letter case.
+    TDeviceInfo typed;
+    EXPECT_TRUE(FindDeviceByPortIgnoringCase(" TTYUSB0", typed));
+    EXPECT_EQ(typed.COMPort, "ttyUSB0");
+    EXPECT_TRUE(FindDeviceByPortIgnoringCase("com4", typed));
+    EXPECT_EQ(typed.COMPort, "COM4");
+    EXPECT_FALSE(FindDeviceByPortIgnoringCase("COM44", typed));
 }
 
 TEST_F(DeviceListTest, StoreWritesBackOnlyToAnExistingPort) {

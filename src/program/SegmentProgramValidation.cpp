@@ -1,0 +1,71 @@
+#include "platform/OperatorMessages.h"
+#include "program/NumberFormat.h"
+#include "program/SegmentProgram.h"
+#include "program/SegmentProgramText.h"
+#include "program/UnitUtils.h"
+
+#include <optional>
+#include <string>
+
+namespace {
+
+bool IsProgramCharacter(char c) {
+    return IsNoteCharacter(c) || c == '\r' || c == '\n' || c == '_' || c == '.';
+}
+
+void ReportInvalidCharacters(std::string_view program) {
+    std::size_t pos = 0;
+    while (pos < program.size()) {
+        const std::size_t length = Utf8CharacterLength(program, pos);
+        if (length > 1 || !IsProgramCharacter(program[pos]))
+            ShowOperatorMessage("Invalid character: " + std::string(program.substr(pos, length)));
+        pos += length;
+    }
+}
+
+std::optional<double> ParseField(std::string_view field) {
+    try {
+        return StrToFloatDot(field);
+    } catch (const EConvertError&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+bool ValidateSegmentProgram(std::string_view program) {
+    ReportInvalidCharacters(program);
+
+    bool valid = true;
+    for (std::string_view rawLine : ProgramLines(program)) {
+        const std::string line = Trim(UpperCaseAscii(rawLine));
+        const std::vector<std::string_view> fields = SplitAtSpaces(line);
+        if (fields.size() != 3 && fields.size() != 4) {
+            ShowOperatorMessage("Invalid element count");
+            return false;
+        }
+        if (fields[2] != "STEP" && fields[2] != "RAMP") {
+            ShowOperatorMessage("Invalid S/R");
+            return false;
+        }
+        const std::optional<double> time = ParseField(fields[0]);
+        if (!time) {
+            ShowOperatorMessage("Invalid time format");
+            valid = false;
+        }
+        const std::optional<double> setpoint = ParseField(fields[1]);
+        if (!setpoint) {
+            ShowOperatorMessage("Invalid setpoint format");
+            valid = false;
+        }
+        if (time && *time < 0) {
+            ShowOperatorMessage("Time out of bounds: " + FormatGeneral(*time));
+            return false;
+        }
+        if (setpoint && (*setpoint < 0 || *setpoint > 100)) {
+            ShowOperatorMessage("Setpoint out of bounds:" + FormatGeneral(*setpoint));
+            return false;
+        }
+    }
+    return valid;
+}
