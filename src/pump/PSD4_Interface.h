@@ -1,0 +1,88 @@
+#pragma once
+// Driver of one PSD4 syringe pump on its own serial port: frames commands in the pump's ASCII
+// protocol ("/" + address + command + CR at 9600 baud), decodes the status character of each
+// reply and offers the few compound operations the console needs.
+//
+// Thread contract: a driver is used by one thread at a time and holds no lock. During set-up
+// that is the main thread; once handed to a pump worker (PSD4_Thread.h) only the worker calls it.
+// Every wait (Stop, WaitUntilFree, Serial) blocks the calling thread.
+#include "serial/SerialPort.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+// The literal names are also the texts the driver shows (StatusAsString), so they are listed
+// once and both the enumeration and its names are built from the list.
+#define ORVELLO_PSD4_PUMP_STATES(X)                                                                                              \
+    X(ps_Undefined)                                                                                                              \
+    X(ps_Connected)                                                                                                              \
+    X(ps_Initialized)                                                                                                            \
+    X(ps_No_error)                                                                                                               \
+    X(ps_Initialization_error__Occurs_when_a_syringe_or_valve_error_happens_during_initialization)                               \
+    X(ps_Invalid_command__Occurs_when_an_unrecognized_command_is_used)                                                           \
+    X(ps_Invalid_operand__Occurs_when_and_invalid_parameter_is_given_with_a_command)                                             \
+    X(ps_Invalid_command_sequence__Occurs_when_the_command_communication_protocol_is_incorrect)                                  \
+    X(ps_EEPROM_failure__Occurs_when_the_EEPROM_is_faulty)                                                                       \
+    X(ps_Syringe_not_initialized__Occurs_when_the_syringefails_to_initialize)                                                    \
+    X(ps_Syringe_overload__Occurs_when_the_syringe_encounters_excessive_back_pressure)                                           \
+    X(ps_Valve_overload__Occurs_when_the_valve_drive_encounters_excessive_back_pressure)                                         \
+    X(ps_Syringe_move_not_allowed__When_the_valve_is_in_the_bypass_or_throughput_position_syringe_move_commands_are_not_allowed) \
+    X(ps_Pump_is_busy__Occurs_when_the_command_buffer_is_full)
+
+#define ORVELLO_PSD4_ENUM_LITERAL(name) name,
+enum EnumPumpState { ORVELLO_PSD4_PUMP_STATES(ORVELLO_PSD4_ENUM_LITERAL) };
+#undef ORVELLO_PSD4_ENUM_LITERAL
+
+enum EnumInterfaceType { it_Undefined, it_ASCII };
+
+// The literal name of a state, "ps_" included.
+std::string PumpStateName(EnumPumpState state);
+
+class TPSD4 {
+public:
+    TPSD4() = default;
+    ~TPSD4();
+    TPSD4(const TPSD4&) = delete;
+    TPSD4& operator=(const TPSD4&) = delete;
+
+    char pAddressASCII = '1';
+    bool pInitialized = false;
+    EnumPumpState pState = ps_Undefined;
+    bool pBusy = false;
+    EnumInterfaceType DataInterface = it_ASCII;
+    std::string LastCommand;
+    std::unique_ptr<TSerialPort> COM;
+
+    // Pace of the driver's own waits (Stop, WaitUntilFree, Serial): 1 is real time; 0.1 makes
+    // every sleep and every time limit ten times shorter. Serial exchanges keep their own timing
+    // (COM's fields).
+    double pTimeScale = 1.0;
+
+    // Creates the port object for aCOMPort and checks that a pump answers the presence query.
+    bool Connect(const std::string& aCOMPort);
+    // True when the command went out with an answer wanted, not that the pump answered.
+    bool SendCommand(const std::string& aCommand, TSerialResponse& aResponse, bool aWantAnswer);
+    void SetStatus(const TSerialResponse& aResponse);
+    void Initialize(const std::string& aCommand, std::string& Feedback);
+    std::string StatusAsString() const;
+    bool Stop();
+    bool WaitUntilFree(double TimeOut_s);
+    // The serial number kept in the pump, or -1 when no pump is connected. Throws
+    // std::invalid_argument when the pump's position replies hold no number.
+    int Serial();
+    bool SerialStore(const std::string& Serial);
+    static double RampTimeSeconds(int StartSpeed, int StopSpeed, int SlopeSpeed);
+
+private:
+    // The failure box of SetStatus is raised once per run of bad replies: a silent pump polled
+    // every 250 ms must not pile up boxes that the operator has to click away one by one.
+    bool pStatusFailureShown = false;
+    // Whether the last reply carried a status character at all.
+    bool pLastReplyValid = false;
+
+    void SleepMs(double milliseconds) const;
+    // Seconds since start in the driver's own (scaled) time.
+    double ElapsedSince(std::chrono::steady_clock::time_point start) const;
+    std::string PortName() const;
+};

@@ -1,0 +1,108 @@
+#include "pump/PSD4_Thread.h"
+
+#include "platform/Clock.h"
+#include "platform/Diagnostics.h"
+#include "platform/MainThreadGate.h"
+
+#include <chrono>
+#include <optional>
+
+namespace {
+
+const char* const DiagnosticCategory = "ThreadPUMP";
+const char* const StopCommand = "TR";
+
+void ReportApplied(const std::string& oldCommand, const std::string& newCommand) {
+    Diagnostic(DiagnosticCategory, "New command applied");
+    Diagnostic(DiagnosticCategory, "Old: " + oldCommand);
+    Diagnostic(DiagnosticCategory, "New: " + newCommand);
+}
+
+} // namespace
+
+TPSD4Thread::~TPSD4Thread() {
+    Diagnostic(DiagnosticCategory, "Destroy thread: " + Name);
+    Join();
+}
+
+void TPSD4Thread::Start() {
+    if (thread_.joinable())
+        return;
+    // A worker without a driver still runs its loop and can be terminated; it sends nothing.
+    if (!Pump)
+        Pump = std::make_unique<TPSD4>();
+    thread_ = std::thread([this] { Execute(); });
+}
+
+void TPSD4Thread::Join() {
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void TPSD4Thread::DataExchange() {
+    GUIIn = ThreadOut;
+    ThreadIn = GUIOut;
+}
+
+void TPSD4Thread::Execute() {
+    const auto exchange = [this] {
+        GetMainThreadGate().RunOnMainThread([this] { DataExchange(); });
+    };
+    std::optional<std::chrono::steady_clock::time_point> terminateRequested;
+    while (!ThreadOut.IsTerminated) {
+        exchange();
+
+        // While a terminate request stands, no program goes to the pump: the stop's own "T"
+        // and polls leave the driver's last command different from the request, and re-sending
+        // the request would set a pump that did not confirm its stop dispensing again.
+        bool stopped = false;
+        if (ThreadIn.ToTerminate) {
+            if (!terminateRequested)
+                terminateRequested = std::chrono::steady_clock::now();
+            if (Pump->Stop()) {
+                ThreadOut.IsTerminated = true;
+                ThreadOut.Command = StopCommand;
+                stopped = true;
+            } else {
+                ThreadOut.aMessage = "Failed to terminate";
+                const double failing_s = std::chrono::duration<double>(
+                                             std::chrono::steady_clock::now() - *terminateRequested)
+                                             .count();
+                if (failing_s > TerminateGiveUp_s) {
+                    Diagnostic(DiagnosticCategory,
+                               Name + ": pump did not confirm its stop, worker ends anyway");
+                    ThreadOut.IsTerminated = true;
+                    stopped = true;
+                }
+            }
+        }
+
+        if (!stopped) {
+            bool sent = false;
+            if (!ThreadIn.ToTerminate && ThreadIn.Command != Pump->LastCommand) {
+                const std::string oldCommand = Pump->LastCommand;
+                TSerialResponse reply;
+                if (Pump->SendCommand(StopCommand, reply, true)) {
+                    ReportApplied(oldCommand, StopCommand);
+                    ThreadOut.Setpoint = 0;
+                    sent = true;
+                }
+                if (ThreadIn.Command != StopCommand &&
+                    Pump->SendCommand(ThreadIn.Command, reply, true)) {
+                    ReportApplied(oldCommand, ThreadIn.Command);
+                    ThreadOut.Setpoint = ThreadIn.Setpoint;
+                    sent = true;
+                }
+            }
+            // A pass that could send nothing (no new request, or a driver that never connected)
+            // pauses, so that a pump that cannot be reached does not spin the hand-over.
+            if (!sent)
+                std::this_thread::sleep_for(
+                    std::chrono::duration<double, std::milli>(IdleSleep_ms));
+        }
+
+        ThreadOut.DataTime = GetClock().Now();
+    }
+    // The main thread learns of the end only through this last hand-over.
+    exchange();
+}

@@ -1,0 +1,61 @@
+#pragma once
+// The worker that alone talks to one pump while it runs: it keeps the pump on the program last
+// requested and stops it when asked to terminate.
+//
+// Thread contract:
+// - GUIIn and GUIOut belong to the main thread; ThreadIn, ThreadOut and the driver (Pump) belong
+//   to the worker once Start() has been called.
+// - They meet only in DataExchange, which the worker runs on the main thread through the main-
+//   thread gate and waits for; so the main thread must keep serving the gate while the worker
+//   runs, and no record is ever read and written at the same time.
+// - Join() (and the destructor) wait for the worker's end; call them once GUIIn.IsTerminated is
+//   true (the worker's last hand-over delivered it), or the main thread would wait for a worker
+//   that waits for a hand-over.
+#include "pump/PSD4_Interface.h"
+
+#include <memory>
+#include <string>
+#include <thread>
+
+struct TPSD4ThreadData {
+    double DataTime = 0.0;
+    double Setpoint = 0.0;
+    std::string Command;
+    bool ToTerminate = false;
+    bool IsTerminated = false;
+    std::string aMessage;
+};
+
+class TPSD4Thread {
+public:
+    TPSD4Thread() = default;
+    ~TPSD4Thread();
+    TPSD4Thread(const TPSD4Thread&) = delete;
+    TPSD4Thread& operator=(const TPSD4Thread&) = delete;
+
+    std::string Name;
+    // Connected and initialised before Start(); freed with the worker, after its thread ended.
+    std::unique_ptr<TPSD4> Pump;
+    TPSD4ThreadData GUIIn;
+    TPSD4ThreadData GUIOut;
+    TPSD4ThreadData ThreadIn;
+    TPSD4ThreadData ThreadOut;
+
+    // The pause of a pass that had nothing to send.
+    double IdleSleep_ms = 250.0;
+    // How long a terminate request may keep failing before the worker ends anyway, reporting
+    // "Failed to terminate": an unreachable pump must not hold the shutdown forever.
+    double TerminateGiveUp_s = 20.0;
+
+    // Starts the worker thread; once only.
+    void Start();
+    // Waits for the worker's end (see the contract above). Safe to call more than once.
+    void Join();
+
+    // Runs on the main thread: the whole-record copies in both directions.
+    void DataExchange();
+
+private:
+    void Execute();
+    std::thread thread_;
+};
