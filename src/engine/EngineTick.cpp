@@ -1,0 +1,162 @@
+#include "engine/EngineTick.h"
+
+#include "engine/DataTable.h"
+#include "gas/GasFlowUnitConversions.h"
+#include "mfc/AlicatMFCThread.h"
+#include "platform/Clock.h"
+#include "platform/StatusLamp.h"
+#include "program/NumberFormat.h"
+#include "program/SegmentProgram.h"
+#include "program/UnitUtils.h"
+#include "pump/PSD4_Speeds.h"
+#include "pump/PSD4_Thread.h"
+#include "registry/Orvello_DeviceInfo.h"
+
+#include <cmath>
+
+namespace {
+
+double SetpointAt(const std::string& program, double elapsed_min) {
+    TSegment segment;
+    SegmentAt(program, elapsed_min, segment);
+    return segment.Setpoint;
+}
+
+constexpr double FullScaleCounts = 64000;
+constexpr double TableLineInterval = 3.0 / 86400.0;
+constexpr int PauseAfterDevice_ms = 10;
+constexpr int MinimumTick_ms = 30;
+
+void SwitchLed(const TDeviceInfo& device, bool on) {
+    if (device.Led)
+        device.Led->ChangeValue(on);
+}
+
+bool IsMFC(const TDeviceInfo& device) {
+    return device.DevType == dtMFCA || device.DevType == dtMFCB || device.DevType == dtMFCDemo;
+}
+
+// Returns true when the MFC was handled (fresh status), appending its cell to line.
+bool HandleMFC(TDeviceInfo& device, TEngineHost& host, std::string& line) {
+    TMFCThread& worker = *device.ThreadMFC;
+    worker.GUIOut.DeviceStatus.GasID = device.FluidID;
+
+    const TAlicatData& status = worker.GUIIn.DeviceStatus;
+    if (!(status.DataTime > device.LastHandled) || worker.GUIIn.IsTerminated)
+        return false;
+
+    SwitchLed(device, true);
+    switch (device.ControlMode) {
+    case dcmDirect:
+        worker.GUIOut.DeviceStatus.Setpoint_pct = device.Setpoint_pct;
+        break;
+    case dcmSegment:
+        worker.GUIOut.DeviceStatus.Setpoint_pct =
+            SetpointAt(device.SegmentProgram, device.Elapsed_min());
+        break;
+    case dcmIdle:
+        break;
+    }
+    host.FlowSerie(device, device.Elapsed_min(), status.FlowRate_mass / FullScaleCounts * 100,
+                   false);
+
+    // The achieved flow in the operator's unit; a failed conversion leaves the last value.
+    FlowUnitGramsPerMin.GasFlowValue = status.FlowRate_mass / FullScaleCounts * status.MaxFlowgpm;
+    FlowUnitGramsPerMin.GasMolarMass = device.FlowUnitUser.GasMolarMass;
+    std::string errors;
+    std::string details;
+    ConvertGasFlow(FlowUnitGramsPerMin, device.FlowUnitUser, errors, details);
+    line += DataRowCell(device.FlowUnitUser.GasFlowValue);
+
+    device.LastHandled = status.DataTime;
+    GetClock().Sleep(PauseAfterDevice_ms);
+    SwitchLed(device, false);
+    return true;
+}
+
+void HandlePump(TDeviceInfo& device, TEngineHost& host) {
+    TPSD4Thread& worker = *device.ThreadPump;
+    SwitchLed(device, true);
+    TPumpSpeedDetails plan{};
+    switch (device.ControlMode) {
+    case dcmDirect:
+        plan.Init();
+        plan.SyringeVolume_µl = device.SyringeSizeµL;
+        plan.DesiredDispense_µgpm = device.Setpoint_pct / 100 * device.MaxFlow_µlpm * 1000;
+        PlanPumpDispense(plan);
+        worker.GUIOut.Command = plan.Command;
+        worker.GUIOut.Setpoint = device.Setpoint_pct / 100;
+        break;
+    case dcmSegment: {
+        plan.Init();
+        plan.SyringeVolume_µl = device.SyringeSizeµL;
+        // The program is evaluated 15 s into each half minute, so the pump gets one command
+        // per half minute and a ramp is followed in 30-second steps.
+        const double blockStart = std::floor(device.Elapsed_min() * 2) / 2;
+        const double evaluateAt = blockStart + 0.25;
+        const double setpoint = SetpointAt(device.SegmentProgram, evaluateAt);
+        const double fraction = setpoint / 100;
+        plan.DesiredDispense_µgpm = device.MaxFlow_µlpm * fraction * 1000;
+        PlanPumpDispense(plan);
+        host.MM(" Pump segment program");
+        host.MM("     Elapsed time, m : " + FormatGeneral(device.Elapsed_min()));
+        host.MM("       Floor time, m : " + FormatGeneral(blockStart));
+        host.MM("Floor time+offset, m : " + FormatGeneral(evaluateAt));
+        host.MM("  Device max flow, µL: " + FormatGeneral(device.MaxFlow_µlpm));
+        host.MM("         Setpoint, % : " + FormatGeneral(setpoint));
+        host.MM(" Desired dispense, µg: " + FormatGeneral(plan.DesiredDispense_µgpm));
+        host.MM(" Achieveddispense, µg: " + FormatGeneral(plan.AchievedDispense_µgpm));
+        host.MM("              Command: " + plan.Command);
+        worker.GUIOut.Command = plan.Command;
+        worker.GUIOut.Setpoint = fraction;
+        break;
+    }
+    case dcmIdle:
+        break;
+    }
+    host.FlowSerie(device, device.Elapsed_min(), worker.GUIIn.Setpoint * 100, false);
+    GetClock().Sleep(PauseAfterDevice_ms);
+    SwitchLed(device, false);
+}
+
+} // namespace
+
+void TEngineTick::Tick(TEngineHost& host) {
+    Clock& clock = GetClock();
+    host.SwitchEngineLed(true);
+    const double tickStart = clock.Now();
+
+    std::string line;
+    std::string stamp;
+    bool due = false;
+    if (clock.Now() > LastTableLine + TableLineInterval) {
+        due = true;
+        stamp = DataRowStamp(clock.Now());
+    }
+
+    std::size_t handled = 0;
+    for (std::size_t i = 0; i < DevicesLocal.size(); ++i) {
+        TDeviceInfo& device = DevicesLocal[i];
+        if (device.ThreadMFC && IsMFC(device)) {
+            if (HandleMFC(device, host, line))
+                ++handled;
+        } else if (device.ThreadPump && device.DevType == dtPump) {
+            HandlePump(device, host);
+            ++handled;
+        }
+    }
+
+    if (due && !Trim(line).empty() && handled == DevicesLocal.size()) {
+        if (host.DataLineCount() % 30 == 0)
+            host.DataTableColumns();
+        host.AppendDataLine(stamp + line);
+        LastTableLine = clock.Now();
+    }
+
+    host.FlowDataSave(false, "auto");
+    host.MemoSegmentsUpdate();
+
+    if ((clock.Now() - tickStart) * MsPerDay < MinimumTick_ms)
+        clock.Sleep(MinimumTick_ms);
+    host.SwitchEngineLed(false);
+}

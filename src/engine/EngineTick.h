@@ -1,0 +1,17 @@
+#pragma once
+// The one-second engine tick: puts the current setpoint (MFC) or pump program (pump) into every
+// running worker's request, takes the workers' latest status, adds the achieved flows to the
+// curves and, at most every 3 s and only when every device was handled, a line to the data
+// table. Runs on the main thread, which also runs every worker hand-over, so the request and
+// status records are read and written without locks.
+#include "engine/EngineHost.h"
+
+class TEngineTick {
+public:
+    // One tick over DevicesLocal. The 10 ms pause per device and the 30 ms minimum tick length
+    // go through the core clock.
+    void Tick(TEngineHost& host);
+
+    // Date-time of the last data table line; 0 at start so the first tick may add one.
+    double LastTableLine = 0;
+};

@@ -1,0 +1,236 @@
+#include "engine/EngineTick.h"
+#include "engine/PlainEngineHost.h"
+#include "mfc/AlicatMFCThread.h"
+#include "platform/Clock.h"
+#include "platform/LocaleSettings.h"
+#include "platform/RecordingMessages.h"
+#include "pump/PSD4_Speeds.h"
+#include "pump/PSD4_Thread.h"
+#include "registry/Orvello_DeviceInfo.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+// The tick only reads and writes the workers' main-thread records, so these tests use worker
+// objects that are never started and set their status records by hand, as a hand-over would.
+namespace {
+
+constexpr double Second = 1.0 / 86400.0;
+constexpr double NitrogenMolarMass = 28.014;
+
+class EngineTickTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved = DevicesLocal;
+        DevicesLocal.clear();
+        SetClock(&clock);
+        logFolder =
+            std::filesystem::temp_directory_path() / ("orvello-tick-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(logFolder);
+        host = std::make_unique<TPlainEngineHost>(logFolder.string());
+    }
+    void TearDown() override {
+        DevicesLocal = saved;
+        SetClock(nullptr);
+        std::filesystem::remove_all(logFolder);
+    }
+
+    TDeviceInfo& AddMFC(const std::string& port, tDeviceControlMode mode,
+                        const std::string& program, double setpoint = 0) {
+        TDeviceInfo device = KnownDevices[1]; // 500 ml/min
+        device.COMPort = port;
+        device.ControlMode = mode;
+        device.SegmentProgram = program;
+        device.Setpoint_pct = setpoint;
+        device.FlowStartTime = start;
+        device.FluidID = 8;
+        device.FlowUnitUser.GasMolarMass = NitrogenMolarMass;
+        mfcs.push_back(std::make_unique<TMFCThread>());
+        device.ThreadMFC = mfcs.back().get();
+        DevicesLocal.push_back(device);
+        return DevicesLocal.back();
+    }
+
+    TDeviceInfo& AddPump(const std::string& port, tDeviceControlMode mode,
+                         const std::string& program, double setpoint = 0) {
+        TDeviceInfo device = KnownDevices[2];
+        device.COMPort = port;
+        device.ControlMode = mode;
+        device.SegmentProgram = program;
+        device.Setpoint_pct = setpoint;
+        device.FlowStartTime = start;
+        pumps.push_back(std::make_unique<TPSD4Thread>());
+        device.ThreadPump = pumps.back().get();
+        DevicesLocal.push_back(device);
+        return DevicesLocal.back();
+    }
+
+    // What a hand-over would bring: a status read now, at the given share of full scale.
+    void DeliverStatus(TMFCThread& worker, double fractionOfFullScale) {
+        worker.GUIIn.DeviceStatus.DataTime = clock.Now();
+        worker.GUIIn.DeviceStatus.FlowRate_mass = fractionOfFullScale * 64000;
+        // 500 ml/min of nitrogen at 25 ºC and 1.01325 bar, in g/min.
+        worker.GUIIn.DeviceStatus.MaxFlowgpm = 0.5725227416417283;
+    }
+
+    void AdvanceTo(double secondsSinceStart) { clock.Set(start + secondsSinceStart * Second); }
+
+    const double start = EncodeDateTime(2026, 12, 10, 10, 0, 0);
+    ManualClock clock{start};
+    std::vector<TDeviceInfo> saved;
+    std::vector<std::unique_ptr<TMFCThread>> mfcs;
+    std::vector<std::unique_ptr<TPSD4Thread>> pumps;
+    std::filesystem::path logFolder;
+    std::unique_ptr<TPlainEngineHost> host;
+    TEngineTick engine;
+    ScopedLocaleSettings locale{{'.', ':'}};
+    ScopedRecordingMessages messages;
+};
+
+} // namespace
+
+TEST_F(EngineTickTest, SegmentProgramOnAnMFCFollowsTheRamp) {
+    AddMFC("COM3", dcmSegment, "0 0 Step\r\n1 50 Ramp");
+    TMFCThread& worker = *mfcs[0];
+    const struct {
+        double at_s;
+        double setpoint;
+    } steps[] = {{30, 25}, {60, 50}, {90, 50}, {600, 50}};
+    for (const auto& step : steps) {
+        AdvanceTo(step.at_s);
+        DeliverStatus(worker, 0.1);
+        engine.Tick(*host);
+        EXPECT_NEAR(worker.GUIOut.DeviceStatus.Setpoint_pct, step.setpoint, 0.05) << step.at_s;
+        EXPECT_EQ(worker.GUIOut.DeviceStatus.GasID, 8);
+    }
+    ASSERT_EQ(host->FlowPoints["COM3"].size(), 4u);
+    EXPECT_NEAR(host->FlowPoints["COM3"][0].Elapsed, 0.5, 0.001);
+    EXPECT_NEAR(host->FlowPoints["COM3"][0].Flowgpm, 10, 1e-9);
+}
+
+TEST_F(EngineTickTest, PumpProgramIsPlannedPerHalfMinute) {
+    AddPump("COM5", dcmSegment, "0 0 Step\r\n1 100 Ramp");
+    TPSD4Thread& worker = *pumps[0];
+    auto planned = [](double fraction) {
+        TPumpSpeedDetails plan{};
+        plan.Init();
+        plan.DesiredDispense_µgpm = 1000 * fraction * 1000;
+        PlanPumpDispense(plan);
+        return plan.Command;
+    };
+    const struct {
+        double at_s;
+        double fraction;
+    } steps[] = {{1, 0.25}, {29, 0.25}, {31, 0.75}, {59, 0.75}, {61, 1.0}, {300, 1.0}};
+    for (const auto& step : steps) {
+        AdvanceTo(step.at_s);
+        engine.Tick(*host);
+        EXPECT_DOUBLE_EQ(worker.GUIOut.Setpoint, step.fraction) << step.at_s;
+        EXPECT_EQ(worker.GUIOut.Command, planned(step.fraction)) << step.at_s;
+    }
+    // Nine log lines per tick, in order.
+    ASSERT_GE(host->LogLines.size(), 9u);
+    EXPECT_NE(host->LogLines[0].find(" Pump segment program"), std::string::npos);
+    EXPECT_NE(host->LogLines[2].find("       Floor time, m : 0"), std::string::npos)
+        << host->LogLines[2];
+    EXPECT_NE(host->LogLines[3].find("Floor time+offset, m : 0.25"), std::string::npos);
+    EXPECT_NE(host->LogLines[5].find("         Setpoint, % : 25"), std::string::npos);
+    EXPECT_NE(host->LogLines[8].find("              Command: gIV6000A24000OV"), std::string::npos);
+    // A pump alone adds no data line.
+    EXPECT_TRUE(host->DataLines.empty());
+}
+
+TEST_F(EngineTickTest, APumpAtZeroIsStoppedAndDirectModeFollowsTheSetpointAtOnce) {
+    AddPump("COM5", dcmSegment, "0 0 Step\r\n10 0 Step");
+    AddPump("COM8", dcmDirect, "", 40);
+    AdvanceTo(5);
+    engine.Tick(*host);
+    EXPECT_EQ(pumps[0]->GUIOut.Command, "TR");
+    EXPECT_DOUBLE_EQ(pumps[1]->GUIOut.Setpoint, 0.4);
+    EXPECT_NE(pumps[1]->GUIOut.Command, "TR");
+}
+
+TEST_F(EngineTickTest, AnMFCWithoutFreshStatusHoldsBackTheDataLineOnly) {
+    AddMFC("COM3", dcmDirect, "", 40);
+    AddMFC("COM4", dcmDirect, "", 60);
+    AdvanceTo(10);
+    DeliverStatus(*mfcs[0], 0.4);
+    engine.Tick(*host);
+    EXPECT_EQ(mfcs[0]->GUIOut.DeviceStatus.Setpoint_pct, 40);
+    EXPECT_EQ(mfcs[1]->GUIOut.DeviceStatus.Setpoint_pct, 0) << "no fresh status: no request";
+    EXPECT_EQ(host->FlowPoints["COM3"].size(), 1u);
+    EXPECT_TRUE(host->DataLines.empty());
+
+    // The same status again is not fresh either.
+    AdvanceTo(20);
+    DeliverStatus(*mfcs[1], 0.6);
+    engine.Tick(*host);
+    EXPECT_EQ(host->FlowPoints["COM3"].size(), 1u);
+    EXPECT_TRUE(host->DataLines.empty());
+
+    AdvanceTo(30);
+    DeliverStatus(*mfcs[0], 0.4);
+    DeliverStatus(*mfcs[1], 0.6);
+    engine.Tick(*host);
+    ASSERT_EQ(host->DataLines.size(), 5u);
+    EXPECT_EQ(host->DataLines[0], "---------------------+-----------------+-----------------+-");
+    EXPECT_EQ(host->DataLines[1], "-                    |            COM3 |            COM4 | ");
+    EXPECT_EQ(host->DataLines[3], "-               Time |          ml/min |          ml/min | ");
+    EXPECT_EQ(host->DataLines[4], " 2026-12-10 10:00:30 |           200.0 |           300.0 | ")
+        << "ml/min cells of 40 % and 60 % of 500 ml/min";
+}
+
+TEST_F(EngineTickTest, AnIdleMFCAddsItsCellButNoRequestOrPoint) {
+    AddMFC("COM3", dcmIdle, "", 70);
+    mfcs[0]->GUIOut.DeviceStatus.Setpoint_pct = 12;
+    AdvanceTo(10);
+    DeliverStatus(*mfcs[0], 0.5);
+    engine.Tick(*host);
+    EXPECT_EQ(mfcs[0]->GUIOut.DeviceStatus.Setpoint_pct, 12);
+    EXPECT_TRUE(host->FlowPoints["COM3"].empty());
+    ASSERT_EQ(host->DataLines.size(), 5u);
+    EXPECT_NE(host->DataLines[4].find("250.0"), std::string::npos) << host->DataLines[4];
+}
+
+TEST_F(EngineTickTest, HeadingComesBeforeTheFirstLineAndEveryThirtyLines) {
+    AddMFC("COM3", dcmDirect, "", 10);
+    const std::string rule = "---------------------+-----------------+-";
+    for (int tick = 1; tick <= 30; ++tick) {
+        AdvanceTo(tick * 3.5);
+        DeliverStatus(*mfcs[0], 0.1);
+        engine.Tick(*host);
+    }
+    ASSERT_EQ(host->DataLines.size(), 4u + 26u + 4u + 4u);
+    EXPECT_EQ(host->DataLines[0], rule);
+    EXPECT_EQ(host->DataLines[30], rule);
+    EXPECT_NE(host->DataLines[29], rule);
+
+    // At most one line per 3 s.
+    const std::size_t before = host->DataLines.size();
+    AdvanceTo(30 * 3.5 + 2);
+    DeliverStatus(*mfcs[0], 0.1);
+    engine.Tick(*host);
+    EXPECT_EQ(host->DataLines.size(), before);
+}
+
+TEST_F(EngineTickTest, TheFlowLogIsSavedOnceAMinuteAndATerminatedWorkerIsLeftAlone) {
+    AddMFC("COM3", dcmDirect, "", 10);
+    for (int tick = 1; tick <= 50; ++tick) {
+        AdvanceTo(tick * 3.5);
+        DeliverStatus(*mfcs[0], 0.1);
+        engine.Tick(*host);
+    }
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(logFolder))
+        ++files;
+    EXPECT_EQ(files, 3u) << "saves at 3.5 s, after 64.5 s and after 126 s of a 175 s run";
+
+    mfcs[0]->GUIIn.IsTerminated = true;
+    mfcs[0]->GUIOut.DeviceStatus.Setpoint_pct = 0;
+    AdvanceTo(200);
+    DeliverStatus(*mfcs[0], 0.1);
+    engine.Tick(*host);
+    EXPECT_EQ(mfcs[0]->GUIOut.DeviceStatus.Setpoint_pct, 0);
+}
