@@ -192,14 +192,19 @@ TEST(SerialPortFailure, AnInstrumentThatVanishesGivesAnErrorNotAHang) {
         EXPECT_LT(seconds, 0.9);
     }
     {
-        // Unplugged after the reply was seen but before it was read: it is lost with the device.
+        // Unplugged after the reply was seen but before it was read. Whether the kernel still
+        // hands out the bytes that arrived before the hang-up depends on the moment, so either
+        // outcome is sound; what must hold is a clear result, never a hang.
         TPtyPeer peer;
         peer.HangUpOn("A\r", 450, "A 1\r");
         peer.Start();
         double seconds = 0;
         const TSerialResponse response = Exchange(peer.SlavePath(), "A\r", &seconds);
-        EXPECT_EQ(response.Status, "Failed to read from Com port");
-        EXPECT_LT(seconds, 1.2);
+        if (response.Status.empty())
+            EXPECT_EQ(response.Response, "A 1");
+        else
+            EXPECT_EQ(response.Status, "Failed to read from Com port");
+        EXPECT_LT(seconds, 1.5);
     }
 }
 
