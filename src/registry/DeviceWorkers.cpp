@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -23,7 +24,8 @@ bool StartMFCWorker(TDeviceInfo& device) {
     worker->Simulated = device.DevType == dtMFCDemo;
     worker->MFC = std::make_unique<TAlicatMFC>();
     worker->MFC->GasID = -1;
-    worker->MFC->Role = "A";
+    // Moved in whole: g++ 12 at -O3 warns falsely (-Wrestrict) on assigning the literal.
+    worker->MFC->Role = std::string("A");
     worker->MFC->aDeviceID = 'A';
     worker->MFC->aPort.fPort = device.COMPort;
     worker->MFC->aPort.fBaudRate = 19200;
