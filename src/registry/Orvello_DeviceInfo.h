@@ -61,6 +61,10 @@ struct TDeviceInfo {
 
     // Minutes since FlowStartTime by the core's clock (millisecond resolution).
     double Elapsed_min() const;
+    // Creates and starts the device's worker (an MFC worker, simulated for the demo device, or a
+    // pump worker after initialising the pump on the calling thread, up to 15 s); false when the
+    // record already refers to a worker. Main thread only; the caller stores the record back.
+    bool StartThread();
 };
 
 // The device list; at start it holds only the demonstration device on "X-COM".

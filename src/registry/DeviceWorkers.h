@@ -1,0 +1,32 @@
+#pragma once
+// Stopping and freeing the workers of the devices in DevicesLocal. Main thread only: these touch
+// the main-thread side of each worker (GUIIn, GUIOut), which the workers' hand-overs also reach
+// only on the main thread.
+#include <chrono>
+#include <functional>
+
+class QueueMainThreadGate;
+
+// Asks every worker of DevicesLocal to stop; each picks the request up at its next hand-over.
+void MarkThreadsToStop();
+// Workers (MFC and pump) in DevicesLocal whose last hand-over has not yet delivered IsTerminated.
+int ActiveThreadCount();
+// Joins and frees, from the last device to the first, every worker that has reported itself
+// terminated, and clears every reference to it in DevicesLocal; returns how many were freed.
+// Workers still active are left alone: joining one would wait for a hand-over nobody serves.
+int FreeTerminatedWorkers();
+
+// Serves the workers' hand-overs on the main thread for about the given slice of time.
+using TServeHandOvers = std::function<void(std::chrono::milliseconds slice)>;
+// Called after every slice of the wait with the number of workers still active.
+using TStopProgress = std::function<void(int active)>;
+
+// The whole stop: mark every worker, serve hand-overs in slices of 500 ms until no worker is
+// active or the timeout passes, then free the terminated workers. True when every worker stopped
+// and was freed; a worker still active at the timeout keeps its device reference (and keeps
+// counting in ActiveThreadCount), so a later call can finish the job.
+bool StopAllWorkers(const TServeHandOvers& serve, std::chrono::milliseconds timeout,
+                    const TStopProgress& progress = {});
+// The same for programs whose workers hand over through a QueueMainThreadGate.
+bool StopAllWorkers(QueueMainThreadGate& gate, std::chrono::milliseconds timeout,
+                    const TStopProgress& progress = {});
