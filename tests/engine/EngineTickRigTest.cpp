@@ -1,0 +1,133 @@
+// The engine tick with real workers against one simulated instrument set on pseudo-terminals:
+// what the operator asks for must reach the instruments, and what they achieve the data table.
+#include "engine/EngineTick.h"
+#include "engine/PlainEngineHost.h"
+#include "platform/Clock.h"
+#include "platform/LocaleSettings.h"
+#include "platform/MainThreadGate.h"
+#include "platform/RecordingMessages.h"
+#include "program/UnitUtils.h"
+#include "pump/PSD4_Speeds.h"
+#include "registry/DeviceWorkers.h"
+#include "registry/Orvello_DeviceInfo.h"
+#include "sim/SimRig.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Journal lines are "<time> <port> <command>"; true when port received exactly command.
+bool Received(const fs::path& journal, const std::string& port, const std::string& command) {
+    std::ifstream in(journal);
+    for (std::string line; std::getline(in, line);)
+        if (line.find(" " + port + " " + command) != std::string::npos)
+            return true;
+    return false;
+}
+
+// The first flow cell of the last data row, or a negative value when there is none.
+double LastFirstCell(const std::vector<std::string>& lines) {
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+        if (it->rfind("-", 0) == 0 || it->size() < 23 + 15)
+            continue;
+        return StrToFloatDot(Trim(it->substr(23, 15)));
+    }
+    return -1;
+}
+
+} // namespace
+
+TEST(EngineTickOnTheSimulatedRig, RequestsReachTheInstrumentsAndFlowsTheTable) {
+    ScopedLocaleSettings locale({'.', ':'});
+    ScopedRecordingMessages messages;
+    QueueMainThreadGate gate;
+    SetMainThreadGate(&gate);
+
+    char pattern[] = "/tmp/orvello-tick-rig-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const fs::path folder = pattern;
+    TSimRig rig;
+    TSimRigOptions options;
+    options.PortDir = (folder / "ports").string();
+    options.JournalPath = (folder / "journal.txt").string();
+    options.TimeScale = 10; // quicker pump moves; the MFC exchanges keep their real rhythm
+    fs::create_directories(options.PortDir);
+    ::setenv("ORVELLO_PORT_DIR", options.PortDir.c_str(), 1);
+    std::string error;
+    ASSERT_TRUE(rig.Start(options, error)) << error;
+
+    const std::vector<TDeviceInfo> saved = DevicesLocal;
+    DevicesLocal.clear();
+    for (const TSimRigPort& port : rig.Ports())
+        for (const TDeviceInfo& row : KnownDevices)
+            if (row.Serial == port.Serial) {
+                TDeviceInfo device = row;
+                device.COMPort = port.Server->Name();
+                DevicesLocal.push_back(device);
+            }
+    ASSERT_EQ(DevicesLocal.size(), 3u);
+    TDeviceInfo& mfcA = DevicesLocal[0];
+    ASSERT_EQ(mfcA.DevType, dtMFCA);
+    const double fullScaleA = mfcA.FlowUnitDevice.GasFlowMax;
+    for (TDeviceInfo& device : DevicesLocal) {
+        device.FlowStartTime = GetClock().Now();
+        if (device.DevType == dtPump) {
+            device.FluidID = 1001;
+            device.ControlMode = dcmSegment;
+            device.SegmentProgram = "0 40 Step";
+        } else {
+            device.FluidID = 8;
+            device.FlowUnitUser.GasMolarMass = 28.014;
+            device.ControlMode = dcmDirect;
+            device.Setpoint_pct = device.DevType == dtMFCA ? 50 : 10;
+        }
+        TDeviceInfo copy = device;
+        ASSERT_TRUE(copy.StartThread());
+        ASSERT_TRUE(StoreDevice(copy));
+    }
+
+    TPumpSpeedDetails plan{};
+    plan.Init();
+    plan.DesiredDispense_µgpm = 0.4 * DevicesLocal[2].MaxFlow_µlpm * 1000;
+    PlanPumpDispense(plan);
+
+    const fs::path logs = folder / "Logs";
+    fs::create_directories(logs);
+    TPlainEngineHost host(logs.string());
+    TEngineTick engine;
+    const std::string portA = DevicesLocal[0].COMPort;
+    const std::string portPump = DevicesLocal[2].COMPort;
+    bool setpointArrived = false;
+    bool programArrived = false;
+    double flowA = -1;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (std::chrono::steady_clock::now() < deadline) {
+        gate.ServeFor(1000ms);
+        engine.Tick(host);
+        setpointArrived = setpointArrived || Received(options.JournalPath, portA, "A32000\\r");
+        programArrived =
+            programArrived || Received(options.JournalPath, portPump, "/1" + plan.Command + "\\r");
+        flowA = LastFirstCell(host.DataLines);
+        if (setpointArrived && programArrived &&
+            std::abs(flowA - fullScaleA / 2) < 0.05 * fullScaleA)
+            break;
+    }
+    EXPECT_TRUE(setpointArrived) << "50 % reaches MFC A as A32000";
+    EXPECT_TRUE(programArrived) << "the planned program reaches the pump: " << plan.Command;
+    EXPECT_NEAR(flowA, fullScaleA / 2, 0.05 * fullScaleA) << "ml/min in the data table";
+
+    EXPECT_TRUE(StopAllWorkers(gate, 60s));
+    EXPECT_TRUE(Received(options.JournalPath, portA, "A0\\r"));
+    DevicesLocal = saved;
+    SetMainThreadGate(nullptr);
+    rig.Stop();
+    ::unsetenv("ORVELLO_PORT_DIR");
+    fs::remove_all(folder);
+}
