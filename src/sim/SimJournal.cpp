@@ -1,5 +1,7 @@
 #include "sim/SimJournal.h"
 
+#include "platform/Clock.h"
+
 #include "sim/SimText.h"
 
 #include <cerrno>
@@ -10,16 +12,10 @@
 namespace {
 
 std::string LocalTimeStamp() {
-    using namespace std::chrono;
-    const auto now = system_clock::now();
-    const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count();
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    const TDateTimeParts t = DecodeDateTime(SystemClock().Now());
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                  static_cast<int>(ms % 1000));
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", t.Year, t.Month,
+                  t.Day, t.Hour, t.Minute, t.Second, t.Millisecond);
     return buffer;
 }
 
