@@ -116,6 +116,16 @@ private:
 
 enum class TQueueWait { BytesSeen, Silent, PortGone };
 
+// One look at the receive queue, then the interval's sleep. A vanished port ends the wait at
+// once, without the sleep.
+TQueueWait LookThenSleep(TSerialLine& line, TLookPacer& pacer) {
+    const int queued = line.QueuedInput();
+    if (queued < 0)
+        return TQueueWait::PortGone;
+    pacer.SleepInterval();
+    return queued > 0 ? TQueueWait::BytesSeen : TQueueWait::Silent;
+}
+
 } // namespace
 
 void TSerialResponse::Init() {
@@ -196,14 +206,9 @@ TSerialResponse TSerialPort::Send2(const std::string& aMessage, bool WaitForResp
     TLookPacer pacer(fWindowsReadLoopTimeoutMS, fReadoutTimeoutMS);
     for (;;) {
         Trace("Waiting for data or timeout");
-        const int queued = line.QueuedInput();
-        if (queued < 0) {
-            wait = TQueueWait::PortGone;
+        wait = LookThenSleep(line, pacer);
+        if (wait == TQueueWait::PortGone)
             break;
-        }
-        if (queued > 0)
-            wait = TQueueWait::BytesSeen;
-        pacer.SleepInterval();
         if (pacer.DeadlinePassed()) {
             Trace("Timeout");
             break;
@@ -274,16 +279,8 @@ TSerialResponse TSerialPort::SendData(const void* Data, std::size_t dataSize,
     DebugStep(7);
     TQueueWait wait = TQueueWait::Silent;
     TLookPacer pacer(fWindowsReadLoopTimeoutMS, fReadoutTimeoutMS);
-    while (wait == TQueueWait::Silent && !pacer.DeadlinePassed()) {
-        const int queued = line.QueuedInput();
-        if (queued < 0) {
-            wait = TQueueWait::PortGone;
-            break;
-        }
-        if (queued > 0)
-            wait = TQueueWait::BytesSeen;
-        pacer.SleepInterval();
-    }
+    while (wait == TQueueWait::Silent && !pacer.DeadlinePassed())
+        wait = LookThenSleep(line, pacer);
     DebugStep(8);
     if (wait == TQueueWait::PortGone)
         return finish(ReadFailed);

@@ -4,7 +4,9 @@
 #include "sim/SimGasInfo.h"
 #include "sim/SimText.h"
 
+#include "mfc/AlicatData.h"
 #include <algorithm>
+
 #include <array>
 #include <cmath>
 #include <sstream>
@@ -18,8 +20,13 @@ constexpr double GasConstant_LbarPerMolK = 0.0831446261815324;
 constexpr double PsiPerBar = 14.503774;
 constexpr double Temperature_C = 25.0;
 
-constexpr std::array<const char*, 11> StatusCodeNames{"ADC", "EXH", "HLD", "LCK", "MOV", "OPL",
-                                                      "OVR", "POV", "TMF", "TOV", "VOV"};
+// The controller's own status codes, as the driver knows them.
+bool IsStatusCodeName(const std::string& code) {
+    for (int i = 0; i < AlicatErrorCount; ++i)
+        if (code == AlicatErrorName(static_cast<TAlicatError>(i)))
+            return true;
+    return false;
+}
 
 std::vector<std::string> SplitAtSpaces(const std::string& text) {
     std::vector<std::string> fields;
@@ -278,8 +285,7 @@ TSimInstrumentState TSimMFC::State(double now_s) {
 
 bool TSimMFC::SetStatusCodes(const std::vector<std::string>& codes, std::string& error) {
     for (const std::string& code : codes) {
-        if (std::find(StatusCodeNames.begin(), StatusCodeNames.end(), code) ==
-            StatusCodeNames.end()) {
+        if (!IsStatusCodeName(code)) {
             error = "unknown MFC status code " + code;
             return false;
         }
