@@ -208,17 +208,23 @@ std::string TSimMFC::HandleBody(const std::string& body, double) {
         return Reply(std::string(1, setpointSource_));
     }
     if (command == "DCU" && (arguments == 1 || arguments == 2)) {
-        const auto statistic = count(1);
-        const auto unit = arguments == 2 ? count(2) : std::optional<int>{};
-        if (arguments == 2 && !unit) {
-            return unknown;
+        const int statistic = count(1).value_or(-1);
+        // 0 stands for "no unit given": a query of the current unit. Plain ints rather than an
+        // optional keep g++ 12's -O2 flow analysis from reporting the unit as maybe unset.
+        int unit = 0;
+        if (arguments == 2) {
+            const auto given = count(2);
+            if (!given || *given == 0) {
+                return unknown;
+            }
+            unit = *given;
         }
         if (statistic == 37) {
             if (unit == 62) {
                 countsMode_ = true;
             } else if (unit == 12) {
                 countsMode_ = false;
-            } else if (unit) {
+            } else if (unit != 0) {
                 return unknown;
             }
             return Reply(countsMode_ ? "62 count" : "12 SCCM");
@@ -228,7 +234,7 @@ std::string TSimMFC::HandleBody(const std::string& body, double) {
                 pressureBarA_ = true;
             } else if (unit == 10) {
                 pressureBarA_ = false;
-            } else if (unit) {
+            } else if (unit != 0) {
                 return unknown;
             }
             return Reply(pressureBarA_ ? "7 barA" : "10 PSIA");
