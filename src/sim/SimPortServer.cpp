@@ -169,6 +169,23 @@ void TSimPortServer::Serve(std::stop_token stop, int fd, const std::string& slav
             hungUp = true;
         }
 
+        if (hungUp) {
+            // The client that was there has gone, and so has whatever it left unanswered or
+            // unread. This happens before the lines just read are handled: the poll saw the
+            // hang-up, but by the read a new client may already have opened the port and sent
+            // its command (back-to-back exchanges do exactly that), and dropping the reply to
+            // that command would cost the new client a whole timeout.
+            pending.clear();
+            if (unreadPossible) {
+                DropUnreadReplies(slavePath);
+                unreadPossible = false;
+            }
+            if (received.empty()) {
+                // Nobody there: poll reports the hang-up at once, so pace the loop.
+                std::this_thread::sleep_for(std::chrono::milliseconds(PollIntervalMs));
+            }
+        }
+
         for (TSimLine& line : splitter.Feed(received)) {
             if (line.Overlong) {
                 if (journal_ != nullptr) {
@@ -196,15 +213,6 @@ void TSimPortServer::Serve(std::stop_token stop, int fd, const std::string& slav
                 TPendingReply{SteadyClock::now() + std::chrono::milliseconds(slowMs_), reply});
         }
 
-        if (hungUp) {
-            // A reply that comes due while nobody listens goes nowhere.
-            pending.clear();
-            if (unreadPossible) {
-                DropUnreadReplies(slavePath);
-                unreadPossible = false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(PollIntervalMs));
-        }
         const auto now = SteadyClock::now();
         if (!pending.empty() && pending.front().Due <= now && NobodyListens(fd)) {
             pending.clear();
