@@ -1,24 +1,35 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the whole test suite: the default build, the
-# AddressSanitizer+UBSan and ThreadSanitizer builds, and a short bounded run of every fuzz
-# target. Pass preset names (default asan tsan fuzz) to run fewer.
+# optimised build (which also builds the benchmarks), the AddressSanitizer+UBSan and
+# ThreadSanitizer builds, and a short bounded run of every fuzz target. Pass preset names
+# (default release asan tsan fuzz) to run fewer. Each stage reports how long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+SECONDS=0
 bash scripts/install-deps.sh
+echo "=== packages: $SECONDS s"
 
 presets=("$@")
-if [ "${#presets[@]}" -eq 0 ]; then presets=(default asan tsan fuzz); fi
+if [ "${#presets[@]}" -eq 0 ]; then presets=(default release asan tsan fuzz); fi
 
 jobs=$(nproc)
+stage() {
+    local name=$1
+    shift
+    local start=$SECONDS
+    echo "=== ${name}"
+    "$@"
+    echo "=== ${name}: $((SECONDS - start)) s"
+}
+
 for preset in "${presets[@]}"; do
-    echo "=== ${preset}: configure and build"
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j "$jobs"
+    stage "${preset}: configure and build" \
+        bash -c "cmake --preset '$preset' >/dev/null && cmake --build --preset '$preset' -j $jobs"
     if [ "$preset" = fuzz ]; then
-        bash scripts/run-fuzzers.sh "build/fuzz/fuzz" "${ORVELLO_FUZZ_SECONDS:-20}"
+        stage "fuzz: run" bash scripts/run-fuzzers.sh "build/fuzz/fuzz" "${ORVELLO_FUZZ_SECONDS:-20}"
     else
-        echo "=== ${preset}: test"
-        ctest --preset "$preset" -j "$jobs"
+        stage "${preset}: test" ctest --preset "$preset" -j "$jobs"
     fi
 done
+echo "=== all stages: $SECONDS s"

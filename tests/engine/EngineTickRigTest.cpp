@@ -11,6 +11,7 @@
 #include "registry/DeviceWorkers.h"
 #include "registry/Orvello_DeviceInfo.h"
 #include "sim/SimRig.h"
+#include "support/ExplainedWait.h"
 
 #include <gtest/gtest.h>
 
@@ -119,12 +120,21 @@ TEST(EngineTickOnTheSimulatedRig, RequestsReachTheInstrumentsAndFlowsTheTable) {
             std::abs(flowA - fullScaleA / 2) < 0.05 * fullScaleA)
             break;
     }
-    EXPECT_TRUE(setpointArrived) << "50 % reaches MFC A as A32000";
-    EXPECT_TRUE(programArrived) << "the planned program reaches the pump: " << plan.Command;
-    EXPECT_NEAR(flowA, fullScaleA / 2, 0.05 * fullScaleA) << "ml/min in the data table";
+    // On a timeout, what the instruments received and what the table held say why.
+    const auto seen = [&] {
+        std::string lines = "\nrig journal tail:\n" + FileTail(options.JournalPath, 20) +
+                            "data lines: " + std::to_string(host.DataLines.size());
+        if (!host.DataLines.empty())
+            lines += ", last: " + host.DataLines.back();
+        return lines;
+    };
+    EXPECT_TRUE(setpointArrived) << "50 % reaches MFC A as A32000" << seen();
+    EXPECT_TRUE(programArrived) << "the planned program reaches the pump: " << plan.Command
+                                << seen();
+    EXPECT_NEAR(flowA, fullScaleA / 2, 0.05 * fullScaleA) << "ml/min in the data table" << seen();
 
-    EXPECT_TRUE(StopAllWorkers(gate, 60s));
-    EXPECT_TRUE(Received(options.JournalPath, portA, "A0\\r"));
+    EXPECT_TRUE(StopAllWorkers(gate, 60s)) << seen();
+    EXPECT_TRUE(Received(options.JournalPath, portA, "A0\\r")) << seen();
     DevicesLocal = saved;
     SetMainThreadGate(nullptr);
     rig.Stop();

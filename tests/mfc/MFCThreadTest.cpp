@@ -1,6 +1,7 @@
 #include "SimMFCPeer.h"
 #include "WorkerTestSupport.h"
 #include "mfc/AlicatMFCThread.h"
+#include "program/NumberFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -29,12 +30,23 @@ void Prepare(TMFCThread& worker, const SimMFCPeer& peer, double setpoint_pct, in
     worker.GUIOut.DeviceStatus.GasID = gas;
 }
 
+// What the worker last handed over, for waits that run out.
+TWaitWitness WatchWorker(const TMFCThread& worker) {
+    return TWaitWitness("MFC worker " + worker.Name, [&worker] {
+        const TAlicatData& status = worker.GUIIn.DeviceStatus;
+        return "last status at " + TimeOfDayText(status.DataTime) + ", setpoint read back " +
+               FormatGeneralDot(status.SetpointFromDevice) + ", raw \"" + status.Raw +
+               "\", terminated " + (worker.GUIIn.IsTerminated ? "yes" : "no");
+    });
+}
+
 TEST(MFCThread, KeepsGasAndSetpointAndStopsTheControllerAtZero) {
     SimMFCPeer peer;
     WorkerTestEnvironment env;
     TMFCThread worker;
     Prepare(worker, peer, 50, 8);
     worker.Start();
+    const auto watched = WatchWorker(worker);
 
     const TAlicatData& seen = worker.GUIIn.DeviceStatus;
     ASSERT_TRUE(env.ServeUntil([&] { return seen.SetpointFromDevice == 32000; }));
@@ -88,6 +100,7 @@ TEST(MFCThread, RidesOutASilentGarbledOrUnpluggedController) {
     TMFCThread worker;
     Prepare(worker, peer, 25, 0);
     worker.Start();
+    const auto watched = WatchWorker(worker);
 
     const TAlicatData& seen = worker.GUIIn.DeviceStatus;
     ASSERT_TRUE(env.ServeUntil([&] { return seen.SetpointFromDevice == 16000; }));
@@ -142,6 +155,7 @@ TEST(MFCThread, GivesUpStoppingAControllerThatNeverAnswersAgain) {
     TMFCThread worker;
     Prepare(worker, peer, 50, 0);
     worker.Start();
+    const auto watched = WatchWorker(worker);
     ASSERT_TRUE(env.ServeUntil([&] { return worker.GUIIn.DeviceStatus.DataTime > 0; }));
 
     peer.server->SetSilent(true);

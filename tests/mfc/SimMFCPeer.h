@@ -5,6 +5,7 @@
 #include "sim/SimJournal.h"
 #include "sim/SimMFC.h"
 #include "sim/SimPortServer.h"
+#include "support/ExplainedWait.h"
 
 #include <gtest/gtest.h>
 
@@ -32,8 +33,15 @@ public:
         port = folder / "COM7";
         if (!server->Plug(port, error))
             throw std::runtime_error(error);
+        witness_ = std::make_unique<TWaitWitness>("simulated MFC at " + port, [this] {
+            const TSimInstrumentState state = server->State();
+            return "setpoint " + state.Setpoint + ", flow " + state.Flow + ", gas " + state.Gas +
+                   ", plugged " + (server->IsPlugged() ? "yes" : "no") + "\njournal tail:\n" +
+                   FileTail(journalPath.string());
+        });
     }
     ~SimMFCPeer() {
+        witness_.reset();
         server.reset();
         std::error_code ignored;
         std::filesystem::remove_all(folder, ignored);
@@ -41,11 +49,17 @@ public:
 
     // The command lines received so far, in order, each without its carriage return and
     // escaped as the journal writes it (an empty string for an empty line).
+    // Tests poll this every few milliseconds while a worker runs, so only the lines added since
+    // the last call are read: re-reading a growing journal each time would keep the main thread
+    // busy and starve the very threads the test waits for.
     std::vector<std::string> Commands() const {
-        std::vector<std::string> commands;
-        std::ifstream in(journalPath);
+        std::ifstream in(journalPath, std::ios::binary);
+        in.seekg(journalRead_);
         std::string line;
         while (std::getline(in, line)) {
+            if (in.eof())
+                break; // a line still being written: read it whole next time
+            journalRead_ = in.tellg();
             // "<time> MFC <escaped line>"
             const auto first = line.find(' ');
             const auto second = line.find(' ', first + 1);
@@ -54,9 +68,9 @@ public:
             std::string command = line.substr(second + 1);
             if (command.size() >= 2 && command.compare(command.size() - 2, 2, "\\r") == 0)
                 command.resize(command.size() - 2);
-            commands.push_back(command);
+            commands_.push_back(command);
         }
-        return commands;
+        return commands_;
     }
 
     // The non-empty commands received from index `from` on.
@@ -80,4 +94,9 @@ public:
     TSimJournal journal;
     std::unique_ptr<TSimPortServer> server;
     std::string port;
+
+private:
+    mutable std::vector<std::string> commands_;
+    mutable std::streamoff journalRead_ = 0;
+    std::unique_ptr<TWaitWitness> witness_;
 };

@@ -3,6 +3,7 @@
 // diagnostics recorder, installed for the lifetime of the object.
 #include "platform/Diagnostics.h"
 #include "platform/MainThreadGate.h"
+#include "support/ExplainedWait.h"
 
 #include <algorithm>
 #include <mutex>
@@ -31,6 +32,15 @@ public:
         std::lock_guard lock(mutex_);
         return static_cast<int>(std::count(lines_.begin(), lines_.end(), line));
     }
+    // The last `count` lines, one per line.
+    std::string Tail(std::size_t count) const {
+        std::lock_guard lock(mutex_);
+        std::string text;
+        for (std::size_t i = lines_.size() > count ? lines_.size() - count : 0; i < lines_.size();
+             ++i)
+            text += lines_[i] + "\n";
+        return text.empty() ? "(no diagnostics)" : text;
+    }
 
 private:
     mutable std::mutex mutex_;
@@ -51,17 +61,24 @@ public:
     WorkerTestEnvironment(const WorkerTestEnvironment&) = delete;
     WorkerTestEnvironment& operator=(const WorkerTestEnvironment&) = delete;
 
-    // Serves hand-overs until done() or the timeout.
-    bool ServeUntil(const std::function<bool()>& done,
-                    std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
-        return gate.queue.ServeUntil(done, timeout);
+    // Serves hand-overs until done() or the timeout; a timeout explains itself.
+    ::testing::AssertionResult
+    ServeUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
+        return ServeUntilExplained(gate.queue, done, timeout);
     }
     // Serves the given number of further hand-overs.
-    bool ServeHandOvers(int count) {
+    ::testing::AssertionResult ServeHandOvers(int count) {
         const int target = gate.served + count;
         return ServeUntil([&] { return gate.served >= target; });
     }
 
     CountingGate gate;
     RecordingDiagnostics diagnostics;
+
+private:
+    TWaitWitness witness_{"hand-overs and diagnostics", [this] {
+                              return "hand-overs served: " + std::to_string(gate.served) +
+                                     "\nlast diagnostics:\n" + diagnostics.Tail(16);
+                          }};
 };

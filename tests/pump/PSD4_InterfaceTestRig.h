@@ -6,6 +6,7 @@
 #include "sim/SimJournal.h"
 #include "sim/SimPortServer.h"
 #include "sim/SimPump.h"
+#include "support/ExplainedWait.h"
 
 #include <gtest/gtest.h>
 
@@ -29,8 +30,15 @@ public:
                                                    &journal_);
         EXPECT_TRUE(server_->Plug("", error)) << error;
         port_ = server_->SlavePath();
+        witness_ = std::make_unique<TWaitWitness>("simulated pump at " + port_, [this] {
+            const TSimInstrumentState state = server_->State();
+            return "busy " + std::string(state.Busy ? "yes" : "no") + ", position " +
+                   state.Position + ", last command " + state.LastCommand + "\njournal tail:\n" +
+                   FileTail(folder_ + "/journal.txt");
+        });
     }
     ~TPumpTestRig() {
+        witness_.reset();
         server_.reset();
         std::error_code ignored;
         std::filesystem::remove_all(folder_, ignored);
@@ -64,6 +72,7 @@ private:
     TSimJournal journal_;
     std::unique_ptr<TSimPortServer> server_;
     std::string port_;
+    std::unique_ptr<TWaitWitness> witness_;
 };
 
 // A pump driver connected to the rig and paced for tests: short serial looks and a driver whose

@@ -17,6 +17,13 @@ namespace {
 const std::string ProgramA = "gIV6000A24000OV82A0GR";
 const std::string ProgramB = "gIV6000A24000OV1000gD1M268G24000GR";
 
+// What the worker last handed over, for waits that run out.
+std::string DescribePumpWorker(const TPSD4Thread& worker) {
+    return "last status at " + TimeOfDayText(worker.GUIIn.DataTime) + ", setpoint " +
+           std::to_string(worker.GUIIn.Setpoint) + ", message \"" + worker.GUIIn.aMessage +
+           "\", terminated " + (worker.GUIIn.IsTerminated ? "yes" : "no");
+}
+
 } // namespace
 
 TEST(PSD4ThreadPty, KeepsThePumpOnTheRequestedProgramAndStopsItOnTerminate) {
@@ -34,11 +41,13 @@ TEST(PSD4ThreadPty, KeepsThePumpOnTheRequestedProgramAndStopsItOnTerminate) {
     ASSERT_TRUE(worker.Pump->WaitUntilFree(15));
     worker.IdleSleep_ms = 40;
     worker.Start();
+    const TWaitWitness watched("pump worker", [&worker] { return DescribePumpWorker(worker); });
 
     // The first pass finds the empty request different from the set-up's last poll.
     std::size_t mark = rig.Received().size();
     const auto receivedSince = [&](std::size_t from, const Frames& expected) {
-        return gate.ServeUntil([&] { return rig.ReceivedSince(from) == expected; }, 20s);
+        return ServeUntilExplained(
+            gate, [&] { return rig.ReceivedSince(from) == expected; }, 20s);
     };
     EXPECT_TRUE(receivedSince(mark, {"/1TR\\r", "/1\\r"}))
         << ::testing::PrintToString(rig.ReceivedSince(mark));
@@ -47,7 +56,8 @@ TEST(PSD4ThreadPty, KeepsThePumpOnTheRequestedProgramAndStopsItOnTerminate) {
     mark = rig.Received().size();
     worker.GUIOut.Command = ProgramA;
     worker.GUIOut.Setpoint = 0.4;
-    EXPECT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.Setpoint == 0.4; }, 20s));
+    EXPECT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker.GUIIn.Setpoint == 0.4; }, 20s));
     gate.ServeFor(400ms);
     EXPECT_EQ(rig.ReceivedSince(mark), (Frames{"/1TR\\r", "/1" + ProgramA + "\\r"}));
     EXPECT_TRUE(rig.Server().State().Busy);
@@ -59,13 +69,15 @@ TEST(PSD4ThreadPty, KeepsThePumpOnTheRequestedProgramAndStopsItOnTerminate) {
     worker.GUIOut.Setpoint = 0.01;
     EXPECT_TRUE(receivedSince(mark, {"/1TR\\r", "/1" + ProgramB + "\\r"}))
         << ::testing::PrintToString(rig.ReceivedSince(mark));
-    EXPECT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.Setpoint == 0.01; }, 20s));
+    EXPECT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker.GUIIn.Setpoint == 0.01; }, 20s));
 
     // The console's program stop.
     mark = rig.Received().size();
     worker.GUIOut.Command = "TR";
     worker.GUIOut.Setpoint = 0;
-    EXPECT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.Setpoint == 0.0; }, 20s));
+    EXPECT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker.GUIIn.Setpoint == 0.0; }, 20s));
     gate.ServeFor(200ms);
     EXPECT_EQ(rig.ReceivedSince(mark), Frames{"/1TR\\r"});
     EXPECT_FALSE(rig.Server().State().Busy);
@@ -80,15 +92,16 @@ TEST(PSD4ThreadPty, KeepsThePumpOnTheRequestedProgramAndStopsItOnTerminate) {
     ASSERT_TRUE(rig.Server().SetStatusCodes({"J"}, error)) << error;
     mark = rig.Received().size();
     worker.GUIOut.ToTerminate = true;
-    EXPECT_TRUE(
-        gate.ServeUntil([&] { return worker.GUIIn.aMessage == "Failed to terminate"; }, 20s));
+    EXPECT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker.GUIIn.aMessage == "Failed to terminate"; }, 20s));
     EXPECT_FALSE(worker.GUIIn.IsTerminated);
 
     // Once the pump answers cleanly the worker stops it and delivers its end in its last
     // hand-over. From the terminate request on, the pump got "T" and polls only, although the
     // request still holds a program.
     ASSERT_TRUE(rig.Server().SetStatusCodes({}, error)) << error;
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.IsTerminated; }, 20s));
+    ASSERT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker.GUIIn.IsTerminated; }, 20s));
     worker.Join();
     EXPECT_EQ(worker.GUIIn.Command, "TR");
     for (const auto& frame : rig.ReceivedSince(mark))
@@ -113,11 +126,14 @@ TEST(PSD4ThreadPty, UnpluggedPumpEndsTheWorkerWithFailedToTerminate) {
     worker.GUIOut.Command = ProgramA;
     worker.GUIOut.Setpoint = 0.4;
     worker.Start();
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.Setpoint == 0.4; }, 20s));
+    const TWaitWitness watched("pump worker", [&worker] { return DescribePumpWorker(worker); });
+    ASSERT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker.GUIIn.Setpoint == 0.4; }, 20s));
 
     rig.Server().Unplug();
     worker.GUIOut.ToTerminate = true;
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.IsTerminated; }, 30s));
+    ASSERT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker.GUIIn.IsTerminated; }, 30s));
     worker.Join();
     EXPECT_EQ(worker.GUIIn.aMessage, "Failed to terminate");
     EXPECT_EQ(worker.GUIIn.Command, "") << "the pump was not seen to stop";

@@ -2,6 +2,7 @@
 #include "pump/PSD4_Thread.h"
 #include "platform/MainThreadGate.h"
 #include "platform/RecordingMessages.h"
+#include "support/ExplainedWait.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +46,8 @@ TEST(PSD4Thread, WorkerWhosePumpNeverAnsweredEndsAfterItsGiveUpTime) {
 
     const auto start = std::chrono::steady_clock::now();
     worker.GUIOut.ToTerminate = true;
-    ASSERT_TRUE(scoped.gate.ServeUntil([&] { return worker.GUIIn.IsTerminated; }, 30s));
+    ASSERT_TRUE(ServeUntilExplained(
+        scoped.gate, [&] { return worker.GUIIn.IsTerminated; }, 30s));
     EXPECT_GE(std::chrono::steady_clock::now() - start, 500ms);
     worker.Join();
     EXPECT_EQ(worker.GUIIn.aMessage, "Failed to terminate");
