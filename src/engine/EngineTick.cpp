@@ -122,6 +122,17 @@ void HandlePump(TDeviceInfo& device, TEngineHost& host) {
 } // namespace
 
 void TEngineTick::Tick(TEngineHost& host) {
+    // A message box opened inside a tick runs its own event loop, in which the timer fires
+    // again; a second tick then would write the same requests and rows from the middle of the
+    // first. The timer's next firing after this tick does the work instead.
+    if (ticking_)
+        return;
+    ticking_ = true;
+    struct TEndOfTick {
+        bool& ticking;
+        ~TEndOfTick() { ticking = false; }
+    } endOfTick{ticking_};
+
     Clock& clock = GetClock();
     host.SwitchEngineLed(true);
     const double tickStart = clock.Now();

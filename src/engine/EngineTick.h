@@ -9,9 +9,13 @@
 class TEngineTick {
 public:
     // One tick over DevicesLocal. The 10 ms pause per device and the 30 ms minimum tick length
-    // go through the core clock.
+    // go through the core clock. A call made while a tick runs (from an event loop that the tick
+    // itself opened) returns at once and changes nothing.
     void Tick(TEngineHost& host);
 
     // Date-time of the last data table line; 0 at start so the first tick may add one.
     double LastTableLine = 0;
+
+private:
+    bool ticking_ = false;
 };
