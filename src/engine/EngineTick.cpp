@@ -145,24 +145,29 @@ void TEngineTick::Tick(TEngineHost& host) {
         stamp = DataRowStamp(clock.Now());
     }
 
-    std::size_t handled = 0;
+    // A row is complete when every MFC whose worker runs gave fresh status; a device without a
+    // worker (found but not configured) or with a stopped worker has nothing to wait for.
+    bool complete = true;
+    bool hasFlow = false;
     for (std::size_t i = 0; i < DevicesLocal.size(); ++i) {
         TDeviceInfo& device = DevicesLocal[i];
+        bool handled = false;
         if (device.ThreadMFC && IsMFC(device)) {
-            if (HandleMFC(device, host, line))
-                ++handled;
+            handled = HandleMFC(device, host, line);
+            hasFlow = hasFlow || handled;
+            if (!handled && !device.ThreadMFC->GUIIn.IsTerminated)
+                complete = false;
         } else if (device.ThreadPump && device.DevType == dtPump) {
             HandlePump(device, host);
-            ++handled;
         }
+        // Every column of the heading gets a cell (a pump's is blank), so the columns after it
+        // stay aligned.
+        if (!handled && HasDataColumn(device))
+            line += DataRowBlankCell();
     }
 
-    if (due && !Trim(line).empty() && handled == DevicesLocal.size()) {
-        if (host.DataLineCount() % 30 == 0)
-            host.DataTableColumns();
-        host.AppendDataLine(stamp + line);
-        LastTableLine = clock.Now();
-    }
+    if (due && hasFlow && complete)
+        AppendDataRow(host, stamp + line);
 
     host.FlowDataSave(false, "auto");
     host.MemoSegmentsUpdate();
@@ -170,4 +175,17 @@ void TEngineTick::Tick(TEngineHost& host) {
     if ((clock.Now() - tickStart) * MsPerDay < MinimumTick_ms)
         clock.Sleep(MinimumTick_ms);
     host.SwitchEngineLed(false);
+}
+
+void TEngineTick::AppendDataRow(TEngineHost& host, const std::string& row) {
+    // A new heading block also whenever the columns differ from those of the last one (a device
+    // configured, stopped or reset, or its unit changed), so no flow stands under another
+    // device's heading.
+    std::vector<std::string> heading = DataTableHeading(DevicesLocal);
+    if (host.DataLineCount() % 30 == 0 || heading != lastHeading_) {
+        host.DataTableColumns();
+        lastHeading_ = std::move(heading);
+    }
+    host.AppendDataLine(row);
+    LastTableLine = GetClock().Now();
 }

@@ -1,10 +1,13 @@
 #pragma once
 // The one-second engine tick: puts the current setpoint (MFC) or pump program (pump) into every
 // running worker's request, takes the workers' latest status, adds the achieved flows to the
-// curves and, at most every 3 s and only when every device was handled, a line to the data
-// table. Runs on the main thread, which also runs every worker hand-over, so the request and
-// status records are read and written without locks.
+// curves and, at most every 3 s and only when every MFC with a running worker gave fresh status,
+// a line to the data table. Runs on the main thread, which also runs every worker hand-over, so
+// the request and status records are read and written without locks.
 #include "engine/EngineHost.h"
+
+#include <string>
+#include <vector>
 
 class TEngineTick {
 public:
@@ -17,5 +20,9 @@ public:
     double LastTableLine = 0;
 
 private:
+    void AppendDataRow(TEngineHost& host, const std::string& row);
+
     bool ticking_ = false;
+    // The heading lines of the last heading block written, to notice changed columns.
+    std::vector<std::string> lastHeading_;
 };
