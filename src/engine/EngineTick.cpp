@@ -140,9 +140,13 @@ void TEngineTick::Tick(TEngineHost& host) {
     std::string line;
     std::string stamp;
     bool due = false;
+    // The columns as the row's cells are chosen; a message box inside the tick lets hand-overs
+    // run, which may stop a worker while the row is being built.
+    std::vector<std::string> columns;
     if (clock.Now() > LastTableLine + TableLineInterval) {
         due = true;
         stamp = DataRowStamp(clock.Now());
+        columns = DataTableHeading(DevicesLocal);
     }
 
     // A row is complete when every MFC whose worker runs gave fresh status; a device without a
@@ -167,7 +171,7 @@ void TEngineTick::Tick(TEngineHost& host) {
     }
 
     if (due && hasFlow && complete)
-        AppendDataRow(host, stamp + line);
+        AppendDataRow(host, stamp + line, columns);
 
     host.FlowDataSave(false, "auto");
     host.MemoSegmentsUpdate();
@@ -177,11 +181,16 @@ void TEngineTick::Tick(TEngineHost& host) {
     host.SwitchEngineLed(false);
 }
 
-void TEngineTick::AppendDataRow(TEngineHost& host, const std::string& row) {
+void TEngineTick::AppendDataRow(TEngineHost& host, const std::string& row,
+                                const std::vector<std::string>& columns) {
+    std::vector<std::string> heading = DataTableHeading(DevicesLocal);
+    // The columns changed while the row was built: its cells may not match any heading, and the
+    // next tick builds a fresh row.
+    if (heading != columns)
+        return;
     // A new heading block also whenever the columns differ from those of the last one (a device
     // configured, stopped or reset, or its unit changed), so no flow stands under another
     // device's heading.
-    std::vector<std::string> heading = DataTableHeading(DevicesLocal);
     if (host.DataLineCount() % 30 == 0 || heading != lastHeading_) {
         host.DataTableColumns();
         lastHeading_ = std::move(heading);

@@ -20,7 +20,9 @@ public:
     double LastTableLine = 0;
 
 private:
-    void AppendDataRow(TEngineHost& host, const std::string& row);
+    // Appends row, built for the heading columns, after a heading block when one is due.
+    void AppendDataRow(TEngineHost& host, const std::string& row,
+                       const std::vector<std::string>& columns);
 
     bool ticking_ = false;
     // The heading lines of the last heading block written, to notice changed columns.

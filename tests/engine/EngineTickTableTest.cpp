@@ -166,3 +166,46 @@ TEST_F(EngineTickTest, RowsLineUpWithTheHeadingWithPumpsAndMFCs) {
             EXPECT_EQ(SeparatorPositions(host->DataLines[i]), rowSeparators) << host->DataLines[i];
     }
 }
+
+namespace {
+
+// A message box whose event loop runs a hand-over in which a worker reports itself terminated.
+class TStoppingMessages final : public OperatorMessages {
+public:
+    explicit TStoppingMessages(TMFCThread& worker) : worker_(worker) {}
+    void ShowMessage(const std::string&) override { worker_.GUIIn.IsTerminated = true; }
+
+private:
+    TMFCThread& worker_;
+};
+
+} // namespace
+
+// A worker that stops while a row is being built (in a message box's event loop) takes the row
+// with it; the next row comes under the new heading.
+TEST_F(EngineTickTest, AWorkerStoppingDuringATickLeavesNoMisalignedRow) {
+    AddMFC("COM3", dcmDirect, "", 40);
+    AddMFC("COM4", dcmSegment, "0 20 Step\r\n5 x Ramp");
+    AdvanceTo(10);
+    DeliverStatus(*mfcs[0], 0.4);
+    DeliverStatus(*mfcs[1], 0.2);
+    engine.Tick(*host);
+    ASSERT_EQ(host->DataLines.size(), 5u);
+
+    TStoppingMessages box(*mfcs[0]);
+    SetOperatorMessages(&box);
+    AdvanceTo(20);
+    DeliverStatus(*mfcs[0], 0.4);
+    DeliverStatus(*mfcs[1], 0.2);
+    engine.Tick(*host);
+    SetOperatorMessages(&messages.recorder);
+    ASSERT_TRUE(mfcs[0]->GUIIn.IsTerminated) << "the box was shown";
+    EXPECT_EQ(host->DataLines.size(), 5u) << host->DataLines.back();
+
+    AdvanceTo(30);
+    DeliverStatus(*mfcs[1], 0.2);
+    engine.Tick(*host);
+    ASSERT_EQ(host->DataLines.size(), 10u);
+    EXPECT_EQ(host->DataLines[6], "-                    |            COM4 | ");
+    EXPECT_EQ(host->DataLines[9], " 2026-12-10 10:00:30 |           100.0 | ");
+}
