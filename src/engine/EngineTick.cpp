@@ -7,7 +7,6 @@
 #include "platform/StatusLamp.h"
 #include "program/NumberFormat.h"
 #include "program/SegmentProgram.h"
-#include "program/UnitUtils.h"
 #include "pump/PSD4_Speeds.h"
 #include "pump/PSD4_Thread.h"
 #include "registry/Orvello_DeviceInfo.h"
