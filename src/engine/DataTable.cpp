@@ -1,23 +1,25 @@
 #include "engine/DataTable.h"
 
+#include "mfc/AlicatMFCThread.h"
 #include "platform/Clock.h"
 #include "platform/LocaleSettings.h"
 #include "program/NumberFormat.h"
 #include "program/UnitUtils.h"
+#include "pump/PSD4_Thread.h"
 
 #include <cstdio>
 
-namespace {
-bool HasWorker(const TDeviceInfo& device) {
-    return device.ThreadMFC != nullptr || device.ThreadPump != nullptr;
+bool HasDataColumn(const TDeviceInfo& device) {
+    if (device.ThreadMFC && !device.ThreadMFC->GUIIn.IsTerminated)
+        return true;
+    return device.ThreadPump && !device.ThreadPump->GUIIn.IsTerminated;
 }
-} // namespace
 
 std::vector<std::string> DataTableHeading(const std::vector<TDeviceInfo>& devices) {
     std::vector<std::string> lines{"---------------------+-", "-                    | ",
                                    "-                    | ", "-               Time | "};
     for (const TDeviceInfo& device : devices) {
-        if (!HasWorker(device))
+        if (!HasDataColumn(device))
             continue;
         lines[0] += "----------------+-";
         lines[1] += PadLeft(device.COMPort, 15, false) + " | ";
@@ -38,4 +40,8 @@ std::string DataRowStamp(double dateTime) {
 
 std::string DataRowCell(double flow) {
     return PadLeft(FormatPicture(flow, "0.0#####"), 15, false) + " | ";
+}
+
+std::string DataRowBlankCell() {
+    return PadLeft("", 15, false) + " | ";
 }

@@ -1,12 +1,16 @@
 #pragma once
-// The layout of the data table: the four heading lines over the devices that have a worker, and
+// The layout of the data table: the four heading lines over the devices whose worker runs, and
 // the pieces of a data row.
 #include "registry/Orvello_DeviceInfo.h"
 
 #include <string>
 #include <vector>
 
-// Heading lines, one column of 18 characters per device with an MFC or pump worker.
+// True for a device that has a column in the table: one whose MFC or pump worker runs (has not
+// reported itself terminated). A stopped worker's column goes, so the heading changes with it.
+bool HasDataColumn(const TDeviceInfo& device);
+
+// Heading lines, one column of 18 characters per device that has a column.
 std::vector<std::string> DataTableHeading(const std::vector<TDeviceInfo>& devices);
 
 // "yyyy-mm-dd hh:mm:ss" (the locale's time separator) right-aligned in 20 characters + " | ".
@@ -14,3 +18,7 @@ std::string DataRowStamp(double dateTime);
 
 // A flow cell: "0.0#####" right-aligned in 15 characters + " | ".
 std::string DataRowCell(double flow);
+
+// A cell of the same width without a value, for a column that has no flow in the row (a pump),
+// so the cells after it stay under their headings.
+std::string DataRowBlankCell();

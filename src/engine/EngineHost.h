@@ -16,7 +16,7 @@ public:
 
     // Number of lines of the data table, heading lines included.
     virtual int DataLineCount() const = 0;
-    // Appends the four heading lines for the devices that have a worker.
+    // Appends the four heading lines for the devices whose worker runs (DataTableHeading).
     virtual void DataTableColumns() = 0;
     // Appends one data row (and scrolls to it when the operator asked for that).
     virtual void AppendDataLine(const std::string& line) = 0;

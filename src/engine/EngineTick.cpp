@@ -7,7 +7,6 @@
 #include "platform/StatusLamp.h"
 #include "program/NumberFormat.h"
 #include "program/SegmentProgram.h"
-#include "program/UnitUtils.h"
 #include "pump/PSD4_Speeds.h"
 #include "pump/PSD4_Thread.h"
 #include "registry/Orvello_DeviceInfo.h"
@@ -122,6 +121,17 @@ void HandlePump(TDeviceInfo& device, TEngineHost& host) {
 } // namespace
 
 void TEngineTick::Tick(TEngineHost& host) {
+    // A message box opened inside a tick runs its own event loop, in which the timer fires
+    // again; a second tick then would write the same requests and rows from the middle of the
+    // first. The timer's next firing after this tick does the work instead.
+    if (ticking_)
+        return;
+    ticking_ = true;
+    struct TEndOfTick {
+        bool& ticking;
+        ~TEndOfTick() { ticking = false; }
+    } endOfTick{ticking_};
+
     Clock& clock = GetClock();
     host.SwitchEngineLed(true);
     const double tickStart = clock.Now();
@@ -129,29 +139,38 @@ void TEngineTick::Tick(TEngineHost& host) {
     std::string line;
     std::string stamp;
     bool due = false;
+    // The columns as the row's cells are chosen; a message box inside the tick lets hand-overs
+    // run, which may stop a worker while the row is being built.
+    std::vector<std::string> columns;
     if (clock.Now() > LastTableLine + TableLineInterval) {
         due = true;
         stamp = DataRowStamp(clock.Now());
+        columns = DataTableHeading(DevicesLocal);
     }
 
-    std::size_t handled = 0;
+    // A row is complete when every MFC whose worker runs gave fresh status; a device without a
+    // worker (found but not configured) or with a stopped worker has nothing to wait for.
+    bool complete = true;
+    bool hasFlow = false;
     for (std::size_t i = 0; i < DevicesLocal.size(); ++i) {
         TDeviceInfo& device = DevicesLocal[i];
+        bool handled = false;
         if (device.ThreadMFC && IsMFC(device)) {
-            if (HandleMFC(device, host, line))
-                ++handled;
+            handled = HandleMFC(device, host, line);
+            hasFlow = hasFlow || handled;
+            if (!handled && !device.ThreadMFC->GUIIn.IsTerminated)
+                complete = false;
         } else if (device.ThreadPump && device.DevType == dtPump) {
             HandlePump(device, host);
-            ++handled;
         }
+        // Every column of the heading gets a cell (a pump's is blank), so the columns after it
+        // stay aligned.
+        if (!handled && HasDataColumn(device))
+            line += DataRowBlankCell();
     }
 
-    if (due && !Trim(line).empty() && handled == DevicesLocal.size()) {
-        if (host.DataLineCount() % 30 == 0)
-            host.DataTableColumns();
-        host.AppendDataLine(stamp + line);
-        LastTableLine = clock.Now();
-    }
+    if (due && hasFlow && complete)
+        AppendDataRow(host, stamp + line, columns);
 
     host.FlowDataSave(false, "auto");
     host.MemoSegmentsUpdate();
@@ -159,4 +178,22 @@ void TEngineTick::Tick(TEngineHost& host) {
     if ((clock.Now() - tickStart) * MsPerDay < MinimumTick_ms)
         clock.Sleep(MinimumTick_ms);
     host.SwitchEngineLed(false);
+}
+
+void TEngineTick::AppendDataRow(TEngineHost& host, const std::string& row,
+                                const std::vector<std::string>& columns) {
+    std::vector<std::string> heading = DataTableHeading(DevicesLocal);
+    // The columns changed while the row was built: its cells may not match any heading, and the
+    // next tick builds a fresh row.
+    if (heading != columns)
+        return;
+    // A new heading block also whenever the columns differ from those of the last one (a device
+    // configured, stopped or reset, or its unit changed), so no flow stands under another
+    // device's heading.
+    if (host.DataLineCount() % 30 == 0 || heading != lastHeading_) {
+        host.DataTableColumns();
+        lastHeading_ = std::move(heading);
+    }
+    host.AppendDataLine(row);
+    LastTableLine = GetClock().Now();
 }

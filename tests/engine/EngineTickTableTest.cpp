@@ -1,0 +1,211 @@
+// The data table's columns follow the devices whose workers run, a device without one holds
+// nothing back, and every row lines up with its heading.
+#include "engine/EngineTickFixture.h"
+#include "program/UnitUtils.h"
+
+#include <filesystem>
+#include <functional>
+
+namespace {
+
+// Character positions (not bytes: "µl/min" is a heading cell) of every column separator in a
+// line: '|', and '+' in the heading's rule.
+std::vector<std::size_t> SeparatorPositions(const std::string& line) {
+    std::vector<std::size_t> bars;
+    std::size_t column = 0;
+    for (unsigned char c : line) {
+        if ((c & 0xC0) == 0x80)
+            continue; // a continuation byte of the character before
+        if (c == '|' || c == '+')
+            bars.push_back(column);
+        ++column;
+    }
+    return bars;
+}
+
+bool IsHeading(const std::string& line) {
+    return !line.empty() && line[0] == '-';
+}
+
+// The heading blocks of a table, each as the ports of its second line.
+std::vector<std::string> HeadingPorts(const std::vector<std::string>& lines) {
+    std::vector<std::string> ports;
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+        if (lines[i].rfind("---------------------+-", 0) == 0)
+            ports.push_back(Trim(lines[i + 1]));
+    return ports;
+}
+
+} // namespace
+
+// After a change of the running workers the next row comes under a new heading block at once,
+// not at the next multiple of 30 lines, and every row has as many cells as its heading columns.
+TEST_F(EngineTickTest, AChangeOfColumnsStartsANewHeadingBlock) {
+    const struct {
+        const char* change;
+        std::function<void()> apply;
+        const char* portsAfter;
+    } cases[] = {
+        {"a device configured", [this] { AddMFC("COM5", dcmDirect, "", 30); },
+         "-                    |            COM3 |            COM4 |            COM5 |"},
+        {"a worker stopped", [this] { mfcs[0]->GUIIn.IsTerminated = true; },
+         "-                    |            COM4 |"},
+        {"a device reset", [] { DevicesLocal[1].ThreadMFC = nullptr; },
+         "-                    |            COM3 |"},
+        {"a device configured with another unit",
+         [] {
+             DevicesLocal[0].FlowUnitUser = InitialFlowUnitUlPerMin();
+             DevicesLocal[0].FlowUnitUser.GasMolarMass = NitrogenMolarMass;
+         },
+         "-                    |            COM3 |            COM4 |"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.change);
+        DevicesLocal.clear();
+        mfcs.clear();
+        host = std::make_unique<TPlainEngineHost>(logFolder.string());
+        engine = TEngineTick();
+        AddMFC("COM3", dcmDirect, "", 10);
+        AddMFC("COM4", dcmDirect, "", 20);
+
+        double at = 0;
+        auto tick = [&] {
+            at += 3.5;
+            AdvanceTo(at);
+            for (auto& worker : mfcs)
+                if (!worker->GUIIn.IsTerminated)
+                    DeliverStatus(*worker, 0.1);
+            engine.Tick(*host);
+        };
+        for (int i = 0; i < 5; ++i)
+            tick();
+        ASSERT_EQ(host->DataLines.size(), 4u + 5u);
+
+        c.apply();
+        tick();
+        ASSERT_EQ(host->DataLines.size(), 9u + 4u + 1u) << "a heading block, then the row";
+        EXPECT_EQ(Trim(host->DataLines[10]), Trim(c.portsAfter));
+        EXPECT_TRUE(IsHeading(host->DataLines[9]));
+
+        // The new block goes on until its columns change again.
+        tick();
+        EXPECT_EQ(host->DataLines.size(), 15u);
+        EXPECT_EQ(HeadingPorts(host->DataLines).size(), 2u);
+
+        std::vector<std::size_t> headingSeparators;
+        for (const std::string& line : host->DataLines) {
+            if (IsHeading(line)) {
+                headingSeparators = SeparatorPositions(line);
+                continue;
+            }
+            EXPECT_EQ(SeparatorPositions(line), headingSeparators) << line;
+        }
+    }
+}
+
+// A found but unconfigured instrument, and an MFC whose worker has stopped, have nothing to
+// report: the table and the flow logs fill from the devices that run.
+TEST_F(EngineTickTest, DevicesWithoutARunningWorkerDoNotHoldBackTheTable) {
+    AddUnconfigured("COM2");
+    AddMFC("COM3", dcmDirect, "", 40);
+    AddUnconfigured("COM4");
+    AddMFC("COM6", dcmDirect, "", 20);
+    mfcs[1]->GUIIn.IsTerminated = true;
+
+    AdvanceTo(10);
+    DeliverStatus(*mfcs[0], 0.4);
+    engine.Tick(*host);
+    ASSERT_EQ(host->DataLines.size(), 5u);
+    EXPECT_EQ(host->DataLines[1], "-                    |            COM3 | ");
+    EXPECT_EQ(host->DataLines[4], " 2026-12-10 10:00:10 |           200.0 | ");
+    EXPECT_FALSE(std::filesystem::is_empty(logFolder)) << "the automatic flow log is written";
+
+    // A running MFC without fresh status still holds the row back.
+    AdvanceTo(20);
+    engine.Tick(*host);
+    EXPECT_EQ(host->DataLines.size(), 5u);
+}
+
+// A pump's column has a blank cell in every row, so that the columns after it stay under their
+// headings; the pump's unit "µl/min" is as wide as any other heading cell.
+TEST_F(EngineTickTest, RowsLineUpWithTheHeadingWithPumpsAndMFCs) {
+    const struct {
+        const char* devices; // M: MFC, P: pump
+        const char* row;
+    } cases[] = {
+        {"M", " 2026-12-10 10:00:10 |            50.0 | "},
+        {"PM", " 2026-12-10 10:00:10 |                 |            50.0 | "},
+        {"MP", " 2026-12-10 10:00:10 |            50.0 |                 | "},
+        {"MPM", " 2026-12-10 10:00:10 |            50.0 |                 |            50.0 | "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.devices);
+        DevicesLocal.clear();
+        mfcs.clear();
+        pumps.clear();
+        host = std::make_unique<TPlainEngineHost>(logFolder.string());
+        engine = TEngineTick();
+        int port = 3;
+        for (const char* kind = c.devices; *kind; ++kind) {
+            const std::string name = "COM" + std::to_string(port++);
+            if (*kind == 'M')
+                AddMFC(name, dcmDirect, "", 10);
+            else
+                AddPump(name, dcmDirect, "", 10);
+        }
+        AdvanceTo(10);
+        for (auto& worker : mfcs)
+            DeliverStatus(*worker, 0.1);
+        engine.Tick(*host);
+
+        ASSERT_EQ(host->DataLines.size(), 5u);
+        EXPECT_EQ(host->DataLines[4], c.row);
+        const std::vector<std::size_t> rowSeparators = SeparatorPositions(host->DataLines[4]);
+        ASSERT_EQ(rowSeparators.size(), 1 + std::string(c.devices).size());
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(SeparatorPositions(host->DataLines[i]), rowSeparators) << host->DataLines[i];
+    }
+}
+
+namespace {
+
+// A message box whose event loop runs a hand-over in which a worker reports itself terminated.
+class TStoppingMessages final : public OperatorMessages {
+public:
+    explicit TStoppingMessages(TMFCThread& worker) : worker_(worker) {}
+    void ShowMessage(const std::string&) override { worker_.GUIIn.IsTerminated = true; }
+
+private:
+    TMFCThread& worker_;
+};
+
+} // namespace
+
+// A worker that stops while a row is being built (in a message box's event loop) takes the row
+// with it; the next row comes under the new heading.
+TEST_F(EngineTickTest, AWorkerStoppingDuringATickLeavesNoMisalignedRow) {
+    AddMFC("COM3", dcmDirect, "", 40);
+    AddMFC("COM4", dcmSegment, "0 20 Step\r\n5 x Ramp");
+    AdvanceTo(10);
+    DeliverStatus(*mfcs[0], 0.4);
+    DeliverStatus(*mfcs[1], 0.2);
+    engine.Tick(*host);
+    ASSERT_EQ(host->DataLines.size(), 5u);
+
+    TStoppingMessages box(*mfcs[0]);
+    SetOperatorMessages(&box);
+    AdvanceTo(20);
+    DeliverStatus(*mfcs[0], 0.4);
+    DeliverStatus(*mfcs[1], 0.2);
+    engine.Tick(*host);
+    SetOperatorMessages(&messages.recorder);
+    ASSERT_TRUE(mfcs[0]->GUIIn.IsTerminated) << "the box was shown";
+    EXPECT_EQ(host->DataLines.size(), 5u) << host->DataLines.back();
+
+    AdvanceTo(30);
+    DeliverStatus(*mfcs[1], 0.2);
+    engine.Tick(*host);
+    ASSERT_EQ(host->DataLines.size(), 10u);
+    EXPECT_EQ(host->DataLines[6], "-                    |            COM4 | ");
+    EXPECT_EQ(host->DataLines[9], " 2026-12-10 10:00:30 |           100.0 | ");
+}
