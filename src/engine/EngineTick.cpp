@@ -41,7 +41,12 @@ bool HandleMFC(TDeviceInfo& device, TEngineHost& host, std::string& line) {
     worker.GUIOut.DeviceStatus.GasID = device.FluidID;
 
     const TAlicatData& status = worker.GUIIn.DeviceStatus;
-    if (!(status.DataTime > device.LastHandled) || worker.GUIIn.IsTerminated)
+    // Fresh means "another status than the one handled last", not "a later time": the stamps
+    // come from the local wall clock, which a time server or the end of summer time can set
+    // back, and a later-than rule would then take every status for stale and stop sending
+    // setpoints until the clock caught up again. Statuses are at least a serial exchange apart,
+    // so two never carry the same millisecond.
+    if (status.DataTime == 0 || status.DataTime == device.LastHandled || worker.GUIIn.IsTerminated)
         return false;
 
     SwitchLed(device, true);
@@ -142,9 +147,12 @@ void TEngineTick::Tick(TEngineHost& host) {
     // The columns as the row's cells are chosen; a message box inside the tick lets hand-overs
     // run, which may stop a worker while the row is being built.
     std::vector<std::string> columns;
-    if (clock.Now() > LastTableLine + TableLineInterval) {
+    // A clock set back behind the last row makes a row due rather than holding the table back
+    // until the clock is past that row again.
+    const double now = clock.Now();
+    if (now > LastTableLine + TableLineInterval || now < LastTableLine) {
         due = true;
-        stamp = DataRowStamp(clock.Now());
+        stamp = DataRowStamp(now);
         columns = DataTableHeading(DevicesLocal);
     }
 

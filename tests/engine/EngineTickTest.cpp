@@ -146,3 +146,30 @@ TEST_F(EngineTickTest, TheFlowLogIsSavedOnceAMinuteAndATerminatedWorkerIsLeftAlo
     engine.Tick(*host);
     EXPECT_EQ(mfcs[0]->GUIOut.DeviceStatus.Setpoint_pct, 0);
 }
+
+// The local wall clock can be set back (a time server, the end of summer time). Statuses stamped
+// after that must still count as fresh and rows must still be written, or the rig would get no
+// setpoints and the table no rows until the clock had caught up.
+TEST_F(EngineTickTest, AClockSetBackKeepsSetpointsAndRowsComing) {
+    AddMFC("COM3", dcmDirect, "", 40);
+    AdvanceTo(3600);
+    DeliverStatus(*mfcs[0], 0.4);
+    engine.Tick(*host);
+    ASSERT_EQ(host->FlowPoints["COM3"].size(), 1u);
+    const std::size_t rows = host->DataLines.size();
+    ASSERT_GT(rows, 0u);
+
+    mfcs[0]->GUIOut.DeviceStatus.Setpoint_pct = 0;
+    DevicesLocal[0].Setpoint_pct = 55;
+    AdvanceTo(10); // the clock goes back by almost an hour
+    DeliverStatus(*mfcs[0], 0.55);
+    engine.Tick(*host);
+    EXPECT_EQ(mfcs[0]->GUIOut.DeviceStatus.Setpoint_pct, 55);
+    EXPECT_EQ(host->FlowPoints["COM3"].size(), 2u);
+    EXPECT_EQ(host->DataLines.size(), rows + 1) << "a row after the clock went back";
+
+    // The same status again is still not fresh.
+    AdvanceTo(20);
+    engine.Tick(*host);
+    EXPECT_EQ(host->FlowPoints["COM3"].size(), 2u);
+}
