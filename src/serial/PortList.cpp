@@ -85,6 +85,10 @@ std::string RigPortFolder() {
     return overridden.empty() ? DefaultRigPortFolder() : overridden;
 }
 
+std::string RigPortFolderNotice() {
+    return PortFolderNotice(RigPortFolder());
+}
+
 std::vector<std::string> ListPortLinks(const std::string& folder) {
     std::vector<std::string> names;
     std::string reason;

@@ -4,8 +4,7 @@
 // Two sources: real serial devices by their kernel name (ttyUSB0, ttyACM0, ttyS1 where hardware
 // answers), opened under /dev; and the links that a simulated rig publishes in its port folder
 // (COM3 -> /dev/pts/4), opened through the link. The folder and its links count only as far as
-// serial/PortFolder.h trusts them; PortFolderNotice(RigPortFolder()) says why a folder is
-// ignored.
+// serial/PortFolder.h trusts them; RigPortFolderNotice says why a folder is ignored.
 #include <string>
 #include <vector>
 
@@ -14,6 +13,9 @@
 std::string DefaultRigPortFolder();
 // The folder in use: $ORVELLO_PORT_DIR when set and not empty, else the default.
 std::string RigPortFolder();
+// The line to log when the port list leaves the folder in use out ("Port folder <folder>
+// ignored: <reason>"), empty when there is nothing to say; see PortFolderNotice.
+std::string RigPortFolderNotice();
 
 // Names of the rig's links in folder, sorted as text without regard to case: entries with a port
 // name (IsPortName) that no kernel device under /dev carries, each a link of this user to a

@@ -111,7 +111,7 @@ TEST(PortFolder, LinksCountOnlyWhileARigHoldsTheFolder) {
     EXPECT_TRUE(ListPortLinks(folder.Path()).empty());
     EXPECT_EQ(ResolvePortPath("COM3"), "/dev/COM3");
     EXPECT_EQ(SendTo("COM3"), PortInUse);
-    EXPECT_EQ(PortFolderNotice(folder.Path()),
+    EXPECT_EQ(RigPortFolderNotice(),
               "Port folder " + folder.Path() +
                   " ignored: its links were left by a rig that no longer runs");
 
