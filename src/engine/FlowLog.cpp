@@ -3,10 +3,13 @@
 #include "platform/Clock.h"
 #include "platform/OperatorMessages.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -31,6 +34,47 @@ bool WriteAll(int fd, const std::string& data) {
     return true;
 }
 
+// Opens a new file beside path that no other save uses, the way mkstemp does (created
+// exclusively, never through a link), but with the mode an ordinary file gets here.
+int CreateUniqueFile(const std::string& path, std::string& temporary) {
+    static std::atomic<unsigned> sequence{0};
+    static thread_local std::minstd_rand random(std::random_device{}());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char tag[64];
+        std::snprintf(tag, sizeof tag, ".%ld-%u-%08x.partial", static_cast<long>(::getpid()),
+                      sequence.fetch_add(1), static_cast<unsigned>(random()));
+        temporary = path + tag;
+        const int fd =
+            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+bool SyncFolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // Some file systems cannot sync a folder at all; they have nothing to lose either.
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+    const int syncErrno = errno;
+    ::close(fd);
+    errno = syncErrno;
+    return synced;
+}
+
+void RemoveIfStill(const std::string& path, const TFlowLogFileId& id) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        static_cast<unsigned long long>(info.st_dev) == id.Device &&
+        static_cast<unsigned long long>(info.st_ino) == id.Inode)
+        ::unlink(path.c_str());
+}
+
 } // namespace
 
 std::string FlowLogFileName(const std::string& folder, double dateTime, const std::string& suffix) {
@@ -44,7 +88,7 @@ std::string FlowLogFileName(const std::string& folder, double dateTime, const st
 }
 
 bool WriteFlowLogFile(const std::string& path, const std::vector<std::string>& lines,
-                      std::string& error) {
+                      std::string& error, TFlowLogFileId* written) {
     std::string text;
     std::size_t size = 0;
     for (const std::string& line : lines)
@@ -55,17 +99,18 @@ bool WriteFlowLogFile(const std::string& path, const std::vector<std::string>& l
         text += "\r\n";
     }
 
-    const std::string temporary = path + ".partial";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    std::string temporary;
+    const int fd = CreateUniqueFile(path, temporary);
     if (fd < 0) {
         error = "Cannot create file " + path + ": " + std::strerror(errno);
         return false;
     }
-    const bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
+    struct stat info {};
+    const bool complete = WriteAll(fd, text) && ::fsync(fd) == 0 && ::fstat(fd, &info) == 0;
     const int writeErrno = errno;
     const bool closed = ::close(fd) == 0;
-    if (!written || !closed) {
-        error = "Cannot write file " + path + ": " + std::strerror(written ? errno : writeErrno);
+    if (!complete || !closed) {
+        error = "Cannot write file " + path + ": " + std::strerror(complete ? errno : writeErrno);
         ::unlink(temporary.c_str());
         return false;
     }
@@ -74,6 +119,15 @@ bool WriteFlowLogFile(const std::string& path, const std::vector<std::string>& l
         ::unlink(temporary.c_str());
         return false;
     }
+    // The rename lives in the folder: until the folder is on disk, a power cut may bring back
+    // the earlier file or none.
+    if (!SyncFolderOf(path)) {
+        error = "Cannot write file " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (written != nullptr)
+        *written = TFlowLogFileId{static_cast<unsigned long long>(info.st_dev),
+                                  static_cast<unsigned long long>(info.st_ino)};
     return true;
 }
 
@@ -81,9 +135,20 @@ bool TFlowLogSaver::Save(const std::vector<std::string>& lines, bool hasContent,
                          const std::string& suffix, double now, std::string& error) {
     if (!force && (!hasContent || now <= lastSave_ + 1.0 / 1440.0))
         return true;
-    if (!WriteFlowLogFile(FlowLogFileName(folder_, now, suffix), lines, error))
+    const std::string path = FlowLogFileName(folder_, now, suffix);
+    TFlowLogFileId written;
+    if (!WriteFlowLogFile(path, lines, error, &written))
         return false;
     lastSave_ = now;
+    if (!force) {
+        // Each automatic file holds the whole table, so the newest one makes the one before it
+        // redundant. It goes only now that the new file is in place, and only when the name
+        // still leads to the file this saver wrote: another console may have saved under it.
+        if (!lastAutomatic_.empty() && lastAutomatic_ != path)
+            RemoveIfStill(lastAutomatic_, lastAutomaticId_);
+        lastAutomatic_ = path;
+        lastAutomaticId_ = written;
+    }
     return true;
 }
 

@@ -8,12 +8,21 @@
 // "<folder>/yyyy-mm-dd hh_mm log <suffix>.txt" for the given date-time.
 std::string FlowLogFileName(const std::string& folder, double dateTime, const std::string& suffix);
 
+// Which file a save wrote (device and inode), so that a later removal can make sure the name
+// still leads to it.
+struct TFlowLogFileId {
+    unsigned long long Device = 0;
+    unsigned long long Inode = 0;
+};
+
 // Writes lines, each followed by CR LF, to path as a whole or not at all: the text goes to a
-// temporary file in the same folder that then replaces path, so a failed save never leaves a
-// truncated log and an earlier file of the same name stays intact. On failure returns false and
-// sets error to a text naming the file and the reason.
+// temporary file of its own in the same folder (created exclusively, never through a link), is
+// synced, replaces path, and the folder is synced; so a failed save never leaves a truncated log,
+// an earlier file of the same name stays intact, and two savers never share a temporary file. On
+// failure returns false and sets error to a text naming the file and the reason. written, when
+// given, receives the identity of the file now under path.
 bool WriteFlowLogFile(const std::string& path, const std::vector<std::string>& lines,
-                      std::string& error);
+                      std::string& error, TFlowLogFileId* written = nullptr);
 
 // The automatic save rule and the saving itself, for a data table kept as lines.
 class TFlowLogSaver {
@@ -22,7 +31,10 @@ public:
 
     // Saves when forced, or when the table has content and more than a minute has passed since
     // the last save. Returns false only when a due save failed; error then says why. A failed
-    // save does not count as a save, so the next tick tries again.
+    // save does not count as a save, so the next tick tries again. An automatic (unforced) save
+    // that succeeds removes the previous automatic file of this saver, when its name still leads
+    // to the file it wrote: the new file holds everything the old one did. Forced saves keep
+    // their files.
     bool Save(const std::vector<std::string>& lines, bool hasContent, bool force,
               const std::string& suffix, double now, std::string& error);
 
@@ -32,6 +44,8 @@ public:
 private:
     std::string folder_;
     double lastSave_ = 0;
+    std::string lastAutomatic_;
+    TFlowLogFileId lastAutomaticId_;
 };
 
 // A saver that tells the operator when saving fails: the first failure of a run of failures

@@ -1,8 +1,12 @@
 #include "serial/PortList.h"
 
+#include "serial/PortFolder.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -60,6 +64,13 @@ bool LessIgnoringCase(const std::string& a, const std::string& b) {
     return la != lb ? la < lb : a < b;
 }
 
+// A name that the kernel gives a device stays the kernel's: a link of that name in the port
+// folder must not send the console's commands elsewhere.
+bool ShadowsKernelDevice(const std::string& name) {
+    struct stat info {};
+    return ::lstat(("/dev/" + name).c_str(), &info) == 0;
+}
+
 } // namespace
 
 std::string DefaultRigPortFolder() {
@@ -74,14 +85,37 @@ std::string RigPortFolder() {
     return overridden.empty() ? DefaultRigPortFolder() : overridden;
 }
 
+std::string RigPortFolderNotice() {
+    return PortFolderNotice(RigPortFolder());
+}
+
 std::vector<std::string> ListPortLinks(const std::string& folder) {
     std::vector<std::string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code statError;
-        if (it->is_symlink(statError) && fs::exists(it->path(), statError))
-            names.push_back(it->path().filename().string());
+    std::string reason;
+    const int folderFd = OpenTrustedPortFolder(folder, reason);
+    if (folderFd < 0)
+        return names;
+    if (!IsPortFolderServedAt(folderFd)) {
+        ::close(folderFd);
+        return names;
     }
+    // The entries read are those of the folder that was checked, not of whatever the name
+    // leads to now. fdopendir takes over this second descriptor.
+    const int entriesFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* entries = entriesFd >= 0 ? ::fdopendir(entriesFd) : nullptr;
+    if (entries == nullptr && entriesFd >= 0)
+        ::close(entriesFd);
+    while (entries != nullptr) {
+        const dirent* entry = ::readdir(entries);
+        if (entry == nullptr)
+            break;
+        const std::string name = entry->d_name;
+        if (IsPortName(name) && !ShadowsKernelDevice(name) && IsOwnPortLinkAt(folderFd, name))
+            names.push_back(name);
+    }
+    if (entries != nullptr)
+        ::closedir(entries);
+    ::close(folderFd);
     SortPortNames(names);
     return names;
 }
@@ -111,7 +145,8 @@ void SortPortNames(std::vector<std::string>& names) {
 std::vector<std::string> GetSerialPortList() {
     std::vector<std::string> ports = ListSerialDevices();
     for (const std::string& link : ListPortLinks(RigPortFolder())) {
-        // A link that shadows a device name stands for the link (see ResolvePortPath).
+        // Links never carry a device's name (ListPortLinks leaves those out); this keeps the
+        // list free of doubles all the same.
         if (std::find(ports.begin(), ports.end(), link) == ports.end())
             ports.push_back(link);
     }
@@ -124,12 +159,24 @@ std::string ResolvePortPath(const std::string& port) {
         return {};
     if (port.front() == '/')
         return port;
-    // A relative path could climb out of /dev or the port folder.
-    if (port.find('/') != std::string::npos)
+    // A relative path could climb out of /dev or the port folder; a dot or a control character
+    // has no place in a port name either.
+    if (!IsPortName(port))
         return {};
-    const std::string link = RigPortFolder() + "/" + port;
-    struct stat info {};
-    if (lstat(link.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
-        return link;
+    if (ShadowsKernelDevice(port))
+        return "/dev/" + port;
+    const std::string folder = RigPortFolder();
+    std::string reason;
+    const int folderFd = OpenTrustedPortFolder(folder, reason);
+    if (folderFd >= 0) {
+        // A link of a rig that is gone may lead to somebody's terminal by now.
+        struct stat info {};
+        const bool rigLink = IsPortFolderServedAt(folderFd) &&
+                             ::fstatat(folderFd, port.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                             S_ISLNK(info.st_mode);
+        ::close(folderFd);
+        if (rigLink)
+            return folder + "/" + port;
+    }
     return "/dev/" + port;
 }

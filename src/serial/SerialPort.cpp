@@ -3,12 +3,14 @@
 #include "platform/Clock.h"
 #include "platform/Diagnostics.h"
 #include "program/UnitUtils.h"
+#include "serial/PortFolder.h"
 #include "serial/PortList.h"
 #include "serial/SerialLine.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -126,6 +128,29 @@ TQueueWait LookThenSleep(TSerialLine& line, TLookPacer& pacer) {
     return queued > 0 ? TQueueWait::BytesSeen : TQueueWait::Silent;
 }
 
+// Opens the port that the name leads to. A path through a symbolic link is followed only to a
+// pseudo-terminal of this user: looked at before the open, because opening a real device can
+// already reset what hangs on it, and checked again on the open descriptor, because the link
+// may change in between.
+bool OpenPort(TSerialLine& line, const std::string& port) {
+    const std::string path = ResolvePortPath(port);
+    struct stat info {};
+    const bool throughLink =
+        !path.empty() && ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+    if (throughLink && !IsOwnPortLink(path)) {
+        Trace("Port link refused: " + path);
+        return false;
+    }
+    if (!line.Open(path))
+        return false;
+    if (throughLink && !IsOwnPseudoTerminal(line.Descriptor())) {
+        Trace("Port link refused: " + path);
+        line.Close();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 void TSerialResponse::Init() {
@@ -184,7 +209,7 @@ TSerialResponse TSerialPort::Send2(const std::string& aMessage, bool WaitForResp
     };
 
     Trace("PortName: " + fPort);
-    if (!line.Open(ResolvePortPath(fPort)) || !SetDCBState(line.Descriptor()))
+    if (!OpenPort(line, fPort) || !SetDCBState(line.Descriptor()))
         return finish(PortInUse);
     if (!SetTimeOuts(line.Descriptor()))
         return finish(TimeoutsRefused);
@@ -250,7 +275,7 @@ TSerialResponse TSerialPort::SendData(const void* Data, std::size_t dataSize,
     };
 
     DebugStep(1);
-    if (!line.Open(ResolvePortPath(fPort)))
+    if (!OpenPort(line, fPort))
         return finish(PortInUse);
     DebugStep(2);
     if (!SetDCBState(line.Descriptor()))

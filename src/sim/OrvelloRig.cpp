@@ -73,8 +73,10 @@ void InstallStopSignals() {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal (SIGHUP) or the quit key (SIGQUIT) must not leave the links behind either.
+    for (const int stop : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        sigaction(stop, &action, nullptr);
+    }
     std::signal(SIGPIPE, SIG_IGN);
 }
 

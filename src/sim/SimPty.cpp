@@ -1,6 +1,7 @@
 #include "sim/SimPty.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -55,8 +56,10 @@ void TSimPty::Close() {
 
 bool SimReplaceLink(const std::string& target, const std::string& linkPath, std::string& error) {
     // Build the new link beside the old one and rename it over, so a reader never finds the name
-    // missing halfway.
-    const std::string temporary = linkPath + ".new";
+    // missing halfway. The leading dot keeps the half-made link out of the port names.
+    const std::size_t slash = linkPath.rfind('/');
+    const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+    const std::string temporary = linkPath.substr(0, base) + "." + linkPath.substr(base) + ".new";
     ::unlink(temporary.c_str());
     if (::symlink(target.c_str(), temporary.c_str()) != 0) {
         error = "symlink " + linkPath + ": " + std::strerror(errno);
@@ -69,6 +72,48 @@ bool SimReplaceLink(const std::string& target, const std::string& linkPath, std:
     }
     return true;
 }
+
+namespace {
+
+// Whatever lands in the folder leads the console to instruments, so nobody else may put anything
+// there. A folder of this user that others may only read is closed up; one that others may write
+// to, or that is another user's or a link, is refused: anything could be in it already.
+bool MakePrivate(const std::string& path, std::string& error) {
+    struct stat named {};
+    if (::lstat(path.c_str(), &named) != 0) {
+        error = "cannot examine " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (S_ISLNK(named.st_mode) || !S_ISDIR(named.st_mode)) {
+        error = path + (S_ISLNK(named.st_mode) ? " is a symbolic link" : " is not a folder");
+        return false;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    bool ok = true;
+    char mode[16];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    if (info.st_uid != ::geteuid()) {
+        error = path + " belongs to another user (uid " + std::to_string(info.st_uid) + ")";
+        ok = false;
+    } else if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        error = path + " is open to other users (mode " + mode + ")";
+        ok = false;
+    } else if ((info.st_mode & 077) != 0 && ::fchmod(fd, 0700) != 0) {
+        error = "cannot make " + path + " private: " + std::strerror(errno);
+        ok = false;
+    }
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
 
 bool SimMakeFolder(const std::string& path, std::string& error) {
     if (path.empty()) {
@@ -89,10 +134,5 @@ bool SimMakeFolder(const std::string& path, std::string& error) {
         }
         start = slash + 1;
     }
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        error = path + " is not a folder";
-        return false;
-    }
-    return true;
+    return MakePrivate(path, error);
 }

@@ -26,5 +26,7 @@ private:
 
 // Points linkPath at target, replacing whatever link was there. False with a reason on failure.
 bool SimReplaceLink(const std::string& target, const std::string& linkPath, std::string& error);
-// Creates a folder and its parents (mode 0700 for new ones). False with a reason on failure.
+// Creates a port folder and its parents (mode 0700 for new ones) and makes sure only this user
+// may enter it: a folder of this user that others may only read becomes 0700; a link, another
+// user's folder or one that others may write to is refused. False with a reason on failure.
 bool SimMakeFolder(const std::string& path, std::string& error);

@@ -49,6 +49,10 @@ bool TSimRig::Start(const TSimRigOptions& options, std::string& error) {
     if (!options.JournalPath.empty() && !journal_.Open(options.JournalPath, error)) {
         return false;
     }
+    // Held until Stop: the console follows the folder's links only while a rig holds it.
+    if (!lock_.Acquire(options.PortDir, error)) {
+        return false;
+    }
     portDir_ = options.PortDir;
     RemoveDeadPortLinks(portDir_);
     TSimJournal* journal = options.JournalPath.empty() ? nullptr : &journal_;
@@ -60,6 +64,7 @@ bool TSimRig::Start(const TSimRigOptions& options, std::string& error) {
             error = "known-instrument row " + std::to_string(i) + " (" + row.Serial +
                     ") is not the expected " + DeviceTypeName(order[i % 3]);
             ports_.clear();
+            lock_.Release();
             return false;
         }
         const std::string name = "COM" + std::to_string(SimRigFirstPortNumber + i);
@@ -95,6 +100,7 @@ void TSimRig::Stop() {
     for (TSimRigPort& port : ports_) {
         port.Server->Unplug();
     }
+    lock_.Release();
 }
 
 std::string TSimRig::PortLine(const TSimRigPort& port) {

@@ -2,10 +2,13 @@
 // The simulated rig: one or more instrument sets (MFC A, MFC B, pump), each instrument served on
 // its own pseudo-terminal and linked into a port folder as COM3, COM4, ... (three names per set,
 // in that order), with the serial numbers of the known-instrument rows of its set. It also
-// carries out the control lines that work the fault knobs. Starting removes COM links in the port
-// folder that lead nowhere (left by a rig that was killed).
+// carries out the control lines that work the fault knobs. The port folder must be private to
+// this user (see SimMakeFolder); the rig holds its lock from Start to Stop, and the console honours
+// the links only meanwhile. Starting removes COM links in the port folder that lead nowhere (left
+// by a rig that was killed).
 //
 // Start, Stop and Control belong to one controlling thread.
+#include "serial/PortFolder.h"
 #include "sim/SimJournal.h"
 #include "sim/SimPortServer.h"
 
@@ -54,6 +57,7 @@ private:
     TSimRigPort* FindPort(const std::string& name);
 
     std::string portDir_;
+    TPortFolderLock lock_;
     TSimJournal journal_;
     std::vector<TSimRigPort> ports_;
 };

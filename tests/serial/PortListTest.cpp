@@ -104,6 +104,9 @@ TEST(PortList, PortNamesLeadToTheLinkOrUnderDev) {
         {"../etc/passwd", ""},
         {"pts/3", ""},
         {std::string("COM3\0x", 6), ""},
+        {"..", ""},
+        {".COM3.new", ""},
+        {"COM3\r", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ResolvePortPath(c.name), c.path) << c.name;

@@ -116,9 +116,13 @@ TTempPortFolder::TTempPortFolder() {
         previous_ = previous;
     }
     setenv("ORVELLO_PORT_DIR", path_.c_str(), 1);
+    std::string error;
+    if (!rig_.Acquire(path_, error))
+        throw std::runtime_error(error);
 }
 
 TTempPortFolder::~TTempPortFolder() {
+    rig_.Release();
     if (hadPrevious_)
         setenv("ORVELLO_PORT_DIR", previous_.c_str(), 1);
     else

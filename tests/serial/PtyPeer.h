@@ -4,6 +4,8 @@
 //
 // Thread contract: configure the rules, then Start(); the peer's thread reads and answers until
 // the peer is destroyed or CloseMaster() is called. Received() may be called from any thread.
+#include "serial/PortFolder.h"
+
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -58,7 +60,8 @@ private:
     std::string received_;
 };
 
-// A temporary rig port folder, announced through ORVELLO_PORT_DIR while the object lives.
+// A temporary rig port folder, announced through ORVELLO_PORT_DIR while the object lives, whose
+// lock is held as a running rig holds it until StopServing.
 class TTempPortFolder {
 public:
     TTempPortFolder();
@@ -69,9 +72,12 @@ public:
     const std::string& Path() const { return path_; }
     // Creates the link Path()/name -> target.
     void Link(const std::string& name, const std::string& target) const;
+    // Gives up the lock, as a rig that was killed does.
+    void StopServing() { rig_.Release(); }
 
 private:
     std::string path_;
+    TPortFolderLock rig_;
     bool hadPrevious_ = false;
     std::string previous_;
 };

@@ -1,3 +1,6 @@
+#include "sim/SimRig.h"
+#include "serial/PortFolder.h"
+#include "serial/PortList.h"
 #include "sim/PtyClient.h"
 #include "sim/SimControlLine.h"
 
@@ -6,10 +9,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <spawn.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -54,6 +59,23 @@ TEST(SimControlLine, ParsesTheKnobsAndRefusesEverythingElse) {
     }
     EXPECT_FALSE(ParseSimControlLine("   ", error));
     EXPECT_TRUE(error.empty());
+}
+
+TEST(SimRig, HoldsItsPortFolderFromStartToStop) {
+    std::string pattern = (fs::temp_directory_path() / "orvello-rig-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    TSimRig rig;
+    TSimRigOptions options;
+    options.PortDir = pattern;
+    std::string error;
+    EXPECT_FALSE(IsPortFolderServed(pattern));
+    ASSERT_TRUE(rig.Start(options, error)) << error;
+    EXPECT_TRUE(IsPortFolderServed(pattern));
+    EXPECT_EQ(ListPortLinks(pattern), (std::vector<std::string>{"COM3", "COM4", "COM5"}));
+    rig.Stop();
+    EXPECT_FALSE(IsPortFolderServed(pattern));
+    EXPECT_TRUE(fs::is_empty(pattern));
+    fs::remove_all(pattern);
 }
 
 #ifdef ORVELLO_RIG_PATH
@@ -231,6 +253,71 @@ TEST(OrvelloRig, RefusesBadArgumentsAndEndsOnSigint) {
     fs::remove(fs::path(pattern) / "COM10");
     EXPECT_EQ(rig.Stop(SIGINT), 0);
     EXPECT_TRUE(fs::is_empty(pattern));
+    fs::remove_all(pattern);
+}
+
+// A folder another user made first, or one others may write to, could hold anything already.
+TEST(OrvelloRig, RefusesAPortFolderOthersCouldHavePreparedAndClosesUpAReadableOne) {
+    std::string pattern = (fs::temp_directory_path() / "orvello-rig-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const struct {
+        const char* What;
+        mode_t Mode;
+        uid_t Owner;
+        const char* Error; // empty: the rig starts
+    } cases[] = {
+        {"open to all", 0777, ::geteuid(), "is open to other users (mode 0777)"},
+        {"group may write", 0770, ::geteuid(), "is open to other users (mode 0770)"},
+        {"another user's", 0700, 4242, "belongs to another user (uid 4242)"},
+        {"others may read", 0755, ::geteuid(), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        ASSERT_EQ(::chmod(pattern.c_str(), c.Mode), 0);
+        ASSERT_EQ(::chown(pattern.c_str(), c.Owner, static_cast<gid_t>(-1)), 0);
+        TRigProcess rig({"--port-dir", pattern});
+        if (*c.Error != '\0') {
+            const std::string error = rig.ErrorLine();
+            EXPECT_NE(error.find(c.Error), std::string::npos) << error;
+            EXPECT_EQ(rig.Stop(0), 1);
+            EXPECT_TRUE(fs::is_empty(pattern));
+            continue;
+        }
+        for (int i = 0; i < 3; ++i) {
+            rig.OutputLine();
+        }
+        ASSERT_EQ(rig.OutputLine(), "ready");
+        struct stat info {};
+        ASSERT_EQ(::stat(pattern.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0700u);
+        EXPECT_EQ(rig.Stop(SIGTERM), 0);
+    }
+    fs::remove_all(pattern);
+}
+
+TEST(OrvelloRig, EndsCleanlyOnHangUpAndQuitAndLeavesNothingServedWhenKilled) {
+    std::string pattern = (fs::temp_directory_path() / "orvello-rig-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    for (const int signal : {SIGHUP, SIGQUIT, SIGKILL}) {
+        SCOPED_TRACE(strsignal(signal));
+        TRigProcess rig({"--port-dir", pattern});
+        for (int i = 0; i < 3; ++i) {
+            rig.OutputLine();
+        }
+        ASSERT_EQ(rig.OutputLine(), "ready");
+        EXPECT_TRUE(IsPortFolderServed(pattern));
+        EXPECT_EQ(ListPortLinks(pattern), (std::vector<std::string>{"COM3", "COM4", "COM5"}));
+        if (signal == SIGKILL) {
+            EXPECT_EQ(rig.Stop(signal), 128 + SIGKILL);
+            // The links stay behind, but nothing honours them any more.
+            EXPECT_TRUE(fs::is_symlink(fs::path(pattern) / "COM3"));
+            EXPECT_FALSE(IsPortFolderServed(pattern));
+            EXPECT_TRUE(ListPortLinks(pattern).empty());
+        } else {
+            EXPECT_EQ(rig.Stop(signal), 0);
+            EXPECT_TRUE(fs::is_empty(pattern));
+        }
+    }
     fs::remove_all(pattern);
 }
 
