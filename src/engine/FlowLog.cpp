@@ -133,7 +133,10 @@ bool WriteFlowLogFile(const std::string& path, const std::vector<std::string>& l
 
 bool TFlowLogSaver::Save(const std::vector<std::string>& lines, bool hasContent, bool force,
                          const std::string& suffix, double now, std::string& error) {
-    if (!force && (!hasContent || now <= lastSave_ + 1.0 / 1440.0))
+    // A clock set back behind the last save makes a save due, rather than leaving the log
+    // unsaved until the clock has passed that save again.
+    const bool minutePassed = now > lastSave_ + 1.0 / 1440.0 || now < lastSave_;
+    if (!force && (!hasContent || !minutePassed))
         return true;
     const std::string path = FlowLogFileName(folder_, now, suffix);
     TFlowLogFileId written;

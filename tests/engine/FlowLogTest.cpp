@@ -70,6 +70,9 @@ TEST_F(FlowLogTest, AutomaticSavesWaitForContentAndAMinute) {
     EXPECT_EQ(saver.LastSaveTime(), t0) << "exactly one minute later is not yet due";
     EXPECT_TRUE(saver.Save({"row", "row"}, true, false, "auto", t0 + 61.0 / 86400, error));
     EXPECT_GT(saver.LastSaveTime(), t0);
+    // A clock set back an hour: due at once, not an hour later.
+    EXPECT_TRUE(saver.Save({"row", "row"}, true, false, "auto", t0 - 1.0 / 24, error));
+    EXPECT_EQ(saver.LastSaveTime(), t0 - 1.0 / 24);
     // A forced save of an empty table writes an empty file.
     EXPECT_TRUE(saver.Save({}, false, true, "OnClose", t0 + 2.0 / 1440, error));
     EXPECT_EQ(ReadFile(folder / "2026-12-10 09_02 log OnClose.txt"), "");
