@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -17,6 +18,9 @@ const char* const DiagnosticCategory = "PSD4 interface";
 #define ORVELLO_PSD4_STATE_NAME(name) #name,
 const char* const PumpStateNames[] = {ORVELLO_PSD4_PUMP_STATES(ORVELLO_PSD4_STATE_NAME)};
 #undef ORVELLO_PSD4_STATE_NAME
+
+// How long a stored move of the serial number may keep the pump busy.
+constexpr double SerialMoveTimeout_s = 5.0;
 
 // The pump's presence query, framed for the factory address.
 const char* const PresenceQuery = "/1?22\r";
@@ -78,11 +82,33 @@ TStatusDecoding DecodeStatusCharacter(unsigned char c) {
     }
 }
 
+// The grave accent as UTF-8 U+2018, when the reply went through a code page on its way.
+const char* const GraveAsUtf8 = "\xE2\x80\x98";
+
 // The status character of a reply, also when the grave accent came as UTF-8 U+2018.
 unsigned char StatusCharacter(const std::string& reply) {
-    if (reply.compare(2, 3, "\xE2\x80\x98") == 0)
+    if (reply.compare(2, 3, GraveAsUtf8) == 0)
         return 0x91;
     return static_cast<unsigned char>(reply[2]);
+}
+
+// Every reply of the pump is addressed to the master: "/", the master address "0", the status
+// character. Anything else did not come from the pump on this line.
+bool HasMasterFrame(const std::string& reply) {
+    return reply.size() >= 3 && reply[0] == '/' && reply[1] == '0';
+}
+
+// What follows the status character.
+std::string ReplyData(const std::string& reply) {
+    if (reply.compare(2, 3, GraveAsUtf8) == 0)
+        return reply.substr(5);
+    return reply.substr(3);
+}
+
+// A position report as the serial number's halves are stored: digits only, at most five.
+bool IsPositionDigits(const std::string& data) {
+    return !data.empty() && data.size() <= 5 &&
+           std::all_of(data.begin(), data.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -150,13 +176,17 @@ bool TPSD4::SendCommand(const std::string& aCommand, TSerialResponse& aResponse,
     if (!aWantAnswer)
         return false;
     SetStatus(aResponse);
-    LastCommand = aCommand;
+    // A command the pump did not acknowledge is not the pump's last command: the worker compares
+    // its request with this, and sends again what was not acknowledged.
+    if (pLastReplyValid)
+        LastCommand = aCommand;
     return true;
 }
 
 void TPSD4::SetStatus(const TSerialResponse& aResponse) {
     const std::string& reply = aResponse.Response;
-    if (reply.size() < 3) {
+    // A reply without the master's frame came from no pump on this line: it counts as none.
+    if (!HasMasterFrame(reply)) {
         pLastReplyValid = false;
         if (!pStatusFailureShown) {
             pStatusFailureShown = true;
@@ -164,12 +194,13 @@ void TPSD4::SetStatus(const TSerialResponse& aResponse) {
         }
         pBusy = false;
     } else {
-        pLastReplyValid = true;
         pStatusFailureShown = false;
         const TStatusDecoding decoded = DecodeStatusCharacter(StatusCharacter(reply));
         if (decoded.Known)
             pState = decoded.State;
         pBusy = decoded.Busy;
+        // A status character outside the table tells nothing: it confirms nothing either.
+        pLastReplyValid = decoded.Known;
     }
     Diagnostic(DiagnosticCategory, PortName() + ": " + StatusAsString());
 }
@@ -219,20 +250,38 @@ bool TPSD4::WaitUntilFree(double TimeOut_s) {
 }
 
 int TPSD4::Serial() {
-    std::string result = "-1";
     TSerialResponse reply;
     SendCommand("ZN1R", reply, true);
     WaitUntilFree(15);
-    SendCommand("e12R", reply, true);
-    SleepMs(100);
-    if (SendCommand("?", reply, true))
-        result = reply.Response.size() > 3 ? reply.Response.substr(3, 5) : std::string();
-    SendCommand("e13R", reply, true);
-    SleepMs(100);
-    if (SendCommand("?", reply, true))
-        result += reply.Response.size() > 3 ? reply.Response.substr(3, 5) : std::string();
+    // Each half is the position the pump reports after running its stored move, and counts only
+    // from a ready reply without error that holds nothing but the digits: the device search
+    // matches serials as substrings, so a plausible wrong number is worse than none.
+    // While the stored move runs the pump answers busy; it is asked again until it is ready.
+    const auto readHalf = [&](const char* storedMove) -> std::optional<std::string> {
+        SendCommand(storedMove, reply, true);
+        const auto start = std::chrono::steady_clock::now();
+        do {
+            SleepMs(100);
+            if (!SendCommand("?", reply, true) || !pLastReplyValid)
+                return std::nullopt;
+        } while (pBusy && ElapsedSince(start) <= SerialMoveTimeout_s);
+        if (pBusy || pState != ps_No_error)
+            return std::nullopt;
+        std::string digits = ReplyData(reply.Response);
+        if (!IsPositionDigits(digits))
+            return std::nullopt;
+        return digits;
+    };
+    const std::optional<std::string> first = readHalf("e12R");
+    const std::optional<std::string> second = readHalf("e13R");
     SendCommand("A0R", reply, true);
-    return ParseInteger(result);
+    if (!first || !second)
+        return -1;
+    try {
+        return ParseInteger(*first + *second);
+    } catch (const std::invalid_argument&) {
+        return -1; // ten digits beyond the range of the result
+    }
 }
 
 bool TPSD4::SerialStore(const std::string& Serial) {

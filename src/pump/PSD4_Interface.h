@@ -51,6 +51,7 @@ public:
     EnumPumpState pState = ps_Undefined;
     bool pBusy = false;
     EnumInterfaceType DataInterface = it_ASCII;
+    // The command last sent with an answer wanted that the pump acknowledged with a valid reply.
     std::string LastCommand;
     std::unique_ptr<TSerialPort> COM;
 
@@ -63,13 +64,18 @@ public:
     bool Connect(const std::string& aCOMPort);
     // True when the command went out with an answer wanted, not that the pump answered.
     bool SendCommand(const std::string& aCommand, TSerialResponse& aResponse, bool aWantAnswer);
+    // Decodes the status character (the third) of a reply into pState and pBusy. A reply without
+    // the master's frame ("/0" at the start) is handled as a missing one.
     void SetStatus(const TSerialResponse& aResponse);
+    // Whether the last reply was valid: the master's frame and a status character of the table.
+    // Only a valid reply confirms anything: a stop, a free pump, an applied command, a serial.
+    bool LastReplyValid() const { return pLastReplyValid; }
     void Initialize(const std::string& aCommand, std::string& Feedback);
     std::string StatusAsString() const;
     bool Stop();
     bool WaitUntilFree(double TimeOut_s);
-    // The serial number kept in the pump, or -1 when no pump is connected. Throws
-    // std::invalid_argument when the pump's position replies hold no number.
+    // The serial number kept in the pump, or -1 when it is unknown: no pump connected, or a
+    // position query without a ready reply of digits only.
     int Serial();
     bool SerialStore(const std::string& Serial);
     static double RampTimeSeconds(int StartSpeed, int StopSpeed, int SlopeSpeed);
@@ -78,7 +84,6 @@ private:
     // The failure box of SetStatus is raised once per run of bad replies: a silent pump polled
     // every 250 ms must not pile up boxes that the operator has to click away one by one.
     bool pStatusFailureShown = false;
-    // Whether the last reply carried a status character at all.
     bool pLastReplyValid = false;
 
     void SleepMs(double milliseconds) const;

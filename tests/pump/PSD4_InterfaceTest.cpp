@@ -69,6 +69,35 @@ TEST(PSD4Interface, StatusCharacterSetsStateAndBusyFlag) {
     EXPECT_TRUE(messages.recorder.Messages().empty());
 }
 
+// Only the master's frame with a status character of the table makes a valid reply. A reply
+// without the frame counts as none; an unknown status character is decoded by the table (the
+// state stays) but confirms nothing.
+TEST(PSD4Interface, OnlyFramedRepliesWithAKnownStatusAreValid) {
+    ScopedRecordingMessages messages;
+    TPSD4 pump;
+    pump.SetStatus(Reply("/0@"));
+    EXPECT_TRUE(pump.LastReplyValid());
+    const struct {
+        std::string reply;
+        bool valid;
+        bool busy;
+    } cases[] = {
+        {"/0`12", true, false}, {"/0\xE2\x80\x98", true, false}, {"/0@12", true, true},
+        {"/0Z", false, false},  {"/07", false, false},           {"xx`garbage", false, false},
+        {"/9@", false, false},  {"A +`01", false, false},        {"0/`", false, false},
+    };
+    for (const auto& c : cases) {
+        pump.pState = ps_No_error;
+        pump.SetStatus(Reply(c.reply));
+        EXPECT_EQ(pump.LastReplyValid(), c.valid) << c.reply;
+        EXPECT_EQ(pump.pBusy, c.busy) << c.reply;
+        EXPECT_EQ(pump.pState, ps_No_error) << c.reply;
+    }
+    // One box for the run of replies that were no frames at all.
+    EXPECT_EQ(messages.recorder.Messages(),
+              std::vector<std::string>{"Set pump states failed. Used string: xx`garbage"});
+}
+
 TEST(PSD4Interface, StatusAsStringSpellsOutTheState) {
     ScopedRecordingMessages messages;
     TPSD4 pump;
