@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
-#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -92,19 +91,6 @@ unsigned char StatusCharacter(const std::string& reply) {
     return static_cast<unsigned char>(reply[2]);
 }
 
-// Every reply of the pump is addressed to the master: "/", the master address "0", the status
-// character. Anything else did not come from the pump on this line.
-bool HasMasterFrame(const std::string& reply) {
-    return reply.size() >= 3 && reply[0] == '/' && reply[1] == '0';
-}
-
-// What follows the status character.
-std::string ReplyData(const std::string& reply) {
-    if (reply.compare(2, 3, GraveAsUtf8) == 0)
-        return reply.substr(5);
-    return reply.substr(3);
-}
-
 // A position report as the serial number's halves are stored: digits only, at most five.
 bool IsPositionDigits(const std::string& data) {
     return !data.empty() && data.size() <= 5 &&
@@ -141,6 +127,36 @@ int ParseInteger(const std::string& text) {
 }
 
 } // namespace
+
+TPumpReply DecodePumpReply(const std::string& reply) {
+    TPumpReply decoded;
+    // Every reply of the pump is addressed to the master: "/", the master address "0", the
+    // status character. Anything else did not come from the pump on this line.
+    decoded.Framed = reply.size() >= 3 && reply[0] == '/' && reply[1] == '0';
+    if (!decoded.Framed)
+        return decoded;
+    const TStatusDecoding status = DecodeStatusCharacter(StatusCharacter(reply));
+    decoded.Known = status.Known;
+    decoded.State = status.State;
+    decoded.Busy = status.Busy;
+    decoded.Data = reply.substr(reply.compare(2, 3, GraveAsUtf8) == 0 ? 5 : 3);
+    return decoded;
+}
+
+int SerialFromPositionReplies(const std::string& first, const std::string& second) {
+    std::string digits;
+    for (const std::string* reply : {&first, &second}) {
+        const TPumpReply decoded = DecodePumpReply(*reply);
+        if (!decoded.ReadyWithoutError() || !IsPositionDigits(decoded.Data))
+            return -1;
+        digits += decoded.Data;
+    }
+    try {
+        return ParseInteger(digits);
+    } catch (const std::invalid_argument&) {
+        return -1; // ten digits beyond the range of the result
+    }
+}
 
 std::string PumpStateName(EnumPumpState state) {
     const auto index = static_cast<size_t>(state);
@@ -185,9 +201,9 @@ bool TPSD4::SendCommand(const std::string& aCommand, TSerialResponse& aResponse,
 
 void TPSD4::SetStatus(const TSerialResponse& aResponse) {
     const std::string& reply = aResponse.Response;
+    const TPumpReply decoded = DecodePumpReply(reply);
     // A reply without the master's frame came from no pump on this line: it counts as none.
-    if (!HasMasterFrame(reply)) {
-        pLastReplyValid = false;
+    if (!decoded.Framed) {
         if (!pStatusFailureShown) {
             pStatusFailureShown = true;
             ShowOperatorMessage("Set pump states failed. Used string: " + reply);
@@ -195,13 +211,12 @@ void TPSD4::SetStatus(const TSerialResponse& aResponse) {
         pBusy = false;
     } else {
         pStatusFailureShown = false;
-        const TStatusDecoding decoded = DecodeStatusCharacter(StatusCharacter(reply));
+        // A status character outside the table leaves the state as it was.
         if (decoded.Known)
             pState = decoded.State;
         pBusy = decoded.Busy;
-        // A status character outside the table tells nothing: it confirms nothing either.
-        pLastReplyValid = decoded.Known;
     }
+    pLastReplyValid = decoded.Valid();
     Diagnostic(DiagnosticCategory, PortName() + ": " + StatusAsString());
 }
 
@@ -253,35 +268,22 @@ int TPSD4::Serial() {
     TSerialResponse reply;
     SendCommand("ZN1R", reply, true);
     WaitUntilFree(15);
-    // Each half is the position the pump reports after running its stored move, and counts only
-    // from a ready reply without error that holds nothing but the digits: the device search
-    // matches serials as substrings, so a plausible wrong number is worse than none.
-    // While the stored move runs the pump answers busy; it is asked again until it is ready.
-    const auto readHalf = [&](const char* storedMove) -> std::optional<std::string> {
+    // Each half is the position the pump reports after running its stored move. While the move
+    // runs the pump answers busy; it is asked again until it is ready.
+    const auto readHalf = [&](const char* storedMove) -> std::string {
         SendCommand(storedMove, reply, true);
         const auto start = std::chrono::steady_clock::now();
         do {
             SleepMs(100);
             if (!SendCommand("?", reply, true) || !pLastReplyValid)
-                return std::nullopt;
+                return {};
         } while (pBusy && ElapsedSince(start) <= SerialMoveTimeout_s);
-        if (pBusy || pState != ps_No_error)
-            return std::nullopt;
-        std::string digits = ReplyData(reply.Response);
-        if (!IsPositionDigits(digits))
-            return std::nullopt;
-        return digits;
+        return reply.Response;
     };
-    const std::optional<std::string> first = readHalf("e12R");
-    const std::optional<std::string> second = readHalf("e13R");
+    const std::string first = readHalf("e12R");
+    const std::string second = readHalf("e13R");
     SendCommand("A0R", reply, true);
-    if (!first || !second)
-        return -1;
-    try {
-        return ParseInteger(*first + *second);
-    } catch (const std::invalid_argument&) {
-        return -1; // ten digits beyond the range of the result
-    }
+    return SerialFromPositionReplies(first, second);
 }
 
 bool TPSD4::SerialStore(const std::string& Serial) {

@@ -39,6 +39,25 @@ enum EnumInterfaceType { it_Undefined, it_ASCII };
 // The literal name of a state, "ps_" included.
 std::string PumpStateName(EnumPumpState state);
 
+// One reply as the port delivers it (trimmed at both ends), taken apart.
+struct TPumpReply {
+    bool Framed = false;                // "/" and the master address "0" at the start
+    bool Known = false;                 // the status character is one of the table
+    EnumPumpState State = ps_Undefined; // its state, when Known
+    bool Busy = false;                  // its busy form
+    std::string Data;                   // what follows the status character
+    // Only a valid reply confirms anything: a stop, a free pump, an applied command.
+    bool Valid() const { return Framed && Known; }
+    bool ReadyWithoutError() const { return Valid() && !Busy && State == ps_No_error; }
+};
+TPumpReply DecodePumpReply(const std::string& reply);
+
+// The serial number kept in the pump from the replies to its two position queries: each must be
+// a ready reply without error whose data are one to five digits; otherwise, or when the digits
+// do not fit the result, -1. The device search matches serials as substrings, so a plausible
+// wrong number is worse than none.
+int SerialFromPositionReplies(const std::string& first, const std::string& second);
+
 class TPSD4 {
 public:
     TPSD4() = default;

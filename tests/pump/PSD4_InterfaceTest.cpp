@@ -98,6 +98,35 @@ TEST(PSD4Interface, OnlyFramedRepliesWithAKnownStatusAreValid) {
               std::vector<std::string>{"Set pump states failed. Used string: xx`garbage"});
 }
 
+TEST(PSD4Interface, SerialComesOnlyFromReadyRepliesOfDigits) {
+    const struct {
+        const char* first;
+        const char* second;
+        int serial;
+    } cases[] = {
+        {"/0`1234", "/0`5678", 12345678},
+        {"/0\xE2\x80\x98"
+         "1234",
+         "/0`0", 12340},
+        {"", "/0`5678", -1},
+        {"/0`-12", "/0`345", -1},
+        {"/0`", "/0`5678", -1},
+        {"/0`1234", "/0`5678x", -1},
+        {"/0`1234 ", "/0`5678", -1},
+        {"/0@1234", "/0`5678", -1},
+        {"/0c1234", "/0`5678", -1},
+        {"/1`1234", "/0`5678", -1},
+        {"/0Z1234", "/0`5678", -1},
+        {"/0`123456", "/0`7", -1},
+        {"/0`99999", "/0`99999", -1},
+        {"/0`21474", "/0`83647", 2147483647},
+        {"/0`21474", "/0`83648", -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SerialFromPositionReplies(c.first, c.second), c.serial)
+            << c.first << " | " << c.second;
+}
+
 TEST(PSD4Interface, StatusAsStringSpellsOutTheState) {
     ScopedRecordingMessages messages;
     TPSD4 pump;
