@@ -52,14 +52,18 @@ TEST(MFCThreadSafeStop, ControllerThatKeepsItsSetpointIsNotConfirmedSafe) {
     TMFCThread worker;
     Prepare(worker, peer, 50);
     worker.Start();
-    ASSERT_TRUE(
-        env.ServeUntil([&] { return worker.GUIIn.DeviceStatus.SetpointFromDevice == 32000; }));
+    ASSERT_TRUE(env.ServeUntil([&] {
+        return worker.GUIIn.DeviceStatus.SetpointFromDevice == 32000;
+    })) << "waited for the controller to report 32000 counts; last seen "
+        << worker.GUIIn.DeviceStatus.SetpointFromDevice;
 
     // It acknowledges "A0" with its status line, which still reports 32000 counts.
     IgnoreSetpoints(peer, true);
     const std::size_t mark = peer.Commands().size();
     worker.GUIOut.ToTerminate = true;
-    ASSERT_TRUE(env.ServeUntil([&] { return worker.GUIIn.IsTerminated; }));
+    ASSERT_TRUE(env.ServeUntil([&] { return worker.GUIIn.IsTerminated; }))
+        << "waited for the worker to end; commands since the request: "
+        << ::testing::PrintToString(peer.CommandsFrom(mark));
     worker.Join();
     EXPECT_FALSE(worker.GUIIn.SafeStopConfirmed);
     EXPECT_EQ(CountOf(peer.CommandsFrom(mark), "A0"), TMFCThread::MaxFailedTerminateLoops);
@@ -73,8 +77,10 @@ TEST(MFCThreadSafeStop, ControllerThatObeysLateIsConfirmedOnceItReadsZero) {
     TMFCThread worker;
     Prepare(worker, peer, 50);
     worker.Start();
-    ASSERT_TRUE(
-        env.ServeUntil([&] { return worker.GUIIn.DeviceStatus.SetpointFromDevice == 32000; }));
+    ASSERT_TRUE(env.ServeUntil([&] {
+        return worker.GUIIn.DeviceStatus.SetpointFromDevice == 32000;
+    })) << "waited for the controller to report 32000 counts; last seen "
+        << worker.GUIIn.DeviceStatus.SetpointFromDevice;
 
     // One terminate loop against a controller that holds its setpoint ...
     IgnoreSetpoints(peer, true);
@@ -86,7 +92,9 @@ TEST(MFCThreadSafeStop, ControllerThatObeysLateIsConfirmedOnceItReadsZero) {
 
     // ... then it obeys: the next setpoint 0 is read back and the stop is confirmed.
     IgnoreSetpoints(peer, false);
-    ASSERT_TRUE(env.ServeUntil([&] { return worker.GUIIn.IsTerminated; }));
+    ASSERT_TRUE(env.ServeUntil([&] { return worker.GUIIn.IsTerminated; }))
+        << "waited for the worker to end; commands since the request: "
+        << ::testing::PrintToString(peer.CommandsFrom(mark));
     worker.Join();
     EXPECT_TRUE(worker.GUIIn.SafeStopConfirmed);
     EXPECT_EQ(CountOf(peer.CommandsFrom(mark), "A0"), 2);
@@ -102,8 +110,10 @@ TEST(MFCThreadSafeStop, DestroyingAWorkerWaitingInItsHandOverStopsTheController)
     auto worker = std::make_unique<TMFCThread>();
     Prepare(*worker, peer, 50);
     worker->Start();
-    ASSERT_TRUE(
-        env.ServeUntil([&] { return worker->GUIIn.DeviceStatus.SetpointFromDevice == 32000; }));
+    ASSERT_TRUE(env.ServeUntil([&] {
+        return worker->GUIIn.DeviceStatus.SetpointFromDevice == 32000;
+    })) << "waited for the controller to report 32000 counts; last seen "
+        << worker->GUIIn.DeviceStatus.SetpointFromDevice;
     ASSERT_TRUE(WaitsInHandOver(env.gate.queue));
 
     worker.reset();
@@ -118,8 +128,10 @@ TEST(MFCThreadSafeStop, ClosedGateEndsTheWorkerWithItsControllerAtZero) {
     TMFCThread worker;
     Prepare(worker, peer, 50);
     worker.Start();
-    ASSERT_TRUE(
-        env.ServeUntil([&] { return worker.GUIIn.DeviceStatus.SetpointFromDevice == 32000; }));
+    ASSERT_TRUE(env.ServeUntil([&] {
+        return worker.GUIIn.DeviceStatus.SetpointFromDevice == 32000;
+    })) << "waited for the controller to report 32000 counts; last seen "
+        << worker.GUIIn.DeviceStatus.SetpointFromDevice;
     ASSERT_TRUE(WaitsInHandOver(env.gate.queue));
 
     env.gate.queue.Close();

@@ -58,7 +58,8 @@ TEST(PSD4ThreadSafeStop, ProgramThePumpDidNotAcknowledgeIsSentAgain) {
     TPSD4Thread worker;
     Prepare(worker, rig);
     worker.Start();
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker.Pump && worker.GUIIn.DataTime > 0; }, 20s));
+    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.DataTime > 0; }, 60s))
+        << "waited for the worker's first status";
 
     // The program's reply is no frame of the pump: not applied, so sent again.
     FilterReplies(rig, [](std::string_view command, const std::string& reply) {
@@ -68,21 +69,24 @@ TEST(PSD4ThreadSafeStop, ProgramThePumpDidNotAcknowledgeIsSentAgain) {
     worker.GUIOut.Command = Program;
     worker.GUIOut.Setpoint = 0.4;
     ASSERT_TRUE(
-        gate.ServeUntil([&] { return CountOf(rig.ReceivedSince(mark), ProgramFrame) >= 3; }, 30s))
+        gate.ServeUntil([&] { return CountOf(rig.ReceivedSince(mark), ProgramFrame) >= 3; }, 60s))
         << ::testing::PrintToString(rig.ReceivedSince(mark));
     EXPECT_EQ(worker.GUIIn.Setpoint, 0.0)
         << "the screen must not show a program the pump did not take";
 
     // Acknowledged at last: applied once, and not sent again.
     FilterReplies(rig, {});
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.Setpoint == 0.4; }, 20s));
+    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.Setpoint == 0.4; }, 60s))
+        << "waited for the program to be applied; frames: "
+        << ::testing::PrintToString(WithoutRepeatedPolls(rig.Received()));
     mark = rig.Received().size();
     gate.ServeFor(400ms);
     EXPECT_EQ(CountOf(rig.ReceivedSince(mark), ProgramFrame), 0);
     EXPECT_EQ(worker.Pump->LastCommand, Program);
 
     worker.GUIOut.ToTerminate = true;
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.IsTerminated; }, 20s));
+    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.IsTerminated; }, 60s))
+        << "waited for the worker to end; aMessage: " << worker.GUIIn.aMessage;
     worker.Join();
     EXPECT_TRUE(worker.GUIIn.SafeStopConfirmed);
 }
@@ -100,11 +104,14 @@ TEST(PSD4ThreadSafeStop, StopAnsweredWithAnUnknownStatusIsNotConfirmed) {
     worker.GUIOut.Command = Program;
     worker.GUIOut.Setpoint = 0.4;
     worker.Start();
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.Setpoint == 0.4; }, 20s));
+    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.Setpoint == 0.4; }, 60s))
+        << "waited for the program to be applied; frames: "
+        << ::testing::PrintToString(WithoutRepeatedPolls(rig.Received()));
 
     FilterReplies(rig, [](std::string_view, const std::string&) { return std::string("/0Z\r"); });
     worker.GUIOut.ToTerminate = true;
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.IsTerminated; }, 30s));
+    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.IsTerminated; }, 60s))
+        << "waited for the worker to give up; aMessage: " << worker.GUIIn.aMessage;
     worker.Join();
     EXPECT_FALSE(worker.GUIIn.SafeStopConfirmed);
     EXPECT_EQ(worker.GUIIn.aMessage, "Failed to terminate");
@@ -122,7 +129,9 @@ TEST(PSD4ThreadSafeStop, DestroyingAWorkerWaitingInItsHandOverStopsThePump) {
     worker->GUIOut.Command = Program;
     worker->GUIOut.Setpoint = 0.4;
     worker->Start();
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker->GUIIn.Setpoint == 0.4; }, 20s));
+    ASSERT_TRUE(gate.ServeUntil([&] { return worker->GUIIn.Setpoint == 0.4; }, 60s))
+        << "waited for the program to be applied; frames: "
+        << ::testing::PrintToString(WithoutRepeatedPolls(rig.Received()));
     ASSERT_TRUE(rig.Server().State().Busy);
     ASSERT_TRUE(WaitsInHandOver(gate));
 
@@ -144,7 +153,9 @@ TEST(PSD4ThreadSafeStop, ClosedGateEndsTheWorkerWithItsPumpStopped) {
     worker.GUIOut.Command = Program;
     worker.GUIOut.Setpoint = 0.4;
     worker.Start();
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.Setpoint == 0.4; }, 20s));
+    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.Setpoint == 0.4; }, 60s))
+        << "waited for the program to be applied; frames: "
+        << ::testing::PrintToString(WithoutRepeatedPolls(rig.Received()));
     ASSERT_TRUE(WaitsInHandOver(gate));
 
     gate.Close();
