@@ -42,8 +42,8 @@ struct TWorkerStats {
 // the one status record it overwrote: every record gets a mark before the hand-over runs.
 class TTimingGate final : public MainThreadGate {
 public:
-    void RunOnMainThread(const std::function<void()>& work) override {
-        queue.RunOnMainThread([&] {
+    bool RunOnMainThread(const std::function<void()>& work, std::stop_token stop) override {
+        const auto timed = [&] {
             for (const TDeviceInfo& device : DevicesLocal) {
                 if (device.ThreadMFC)
                     device.ThreadMFC->GUIIn.DeviceStatusRaw = Sentinel;
@@ -69,7 +69,8 @@ public:
                     s.Last = end;
                 }
             }
-        });
+        };
+        return queue.RunOnMainThread(timed, stop);
     }
     QueueMainThreadGate queue;
     std::vector<TWorkerStats>* stats = nullptr;

@@ -5,15 +5,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view reply(reinterpret_cast<const char*>(data), size);
     TAlicatData status;
     const TStatusLineParse parsed = ParseStatusLine(reply, 1.0, status);
     if (parsed == TStatusLineParse::Parsed) {
-        if (SplitStatusFields(reply).size() < 8 || status.DataTime != 1.0)
+        const std::vector<std::string> fields = SplitStatusFields(reply);
+        if (fields.size() < 8 || status.DataTime != 1.0 || fields[0] != "A" ||
+            status.GasSN != fields[7])
             std::abort();
+        std::size_t end = reply.size();
+        while (end > 0 && (reply[end - 1] == '\r' || reply[end - 1] == '\n'))
+            --end;
+        for (std::size_t i = 0; i < end; ++i)
+            if (static_cast<unsigned char>(reply[i]) < ' ' || reply[i] == '\x7F')
+                std::abort();
     } else if (status.DataTime != 0) {
         std::abort();
     }

@@ -95,11 +95,13 @@ bool TAlicatMFC::ReadStatus(TAlicatData& theData) {
         return false;
     }
     const std::string raw = Role + ":" + reply.Response;
-    const TStatusLineParse parsed = ParseStatusLine(reply.Response, GetClock().Now(), theData);
+    const TStatusLineParse parsed =
+        ParseStatusLine(reply.Response, GetClock().Now(), theData, aDeviceID);
     theData.Raw = raw;
-    if (parsed == TStatusLineParse::NotANumber) {
-        // A line with garbage where a number belongs tells nothing reliable about the
-        // controller: it counts as a failed read, so nothing half-read reaches the worker.
+    if (parsed == TStatusLineParse::NotANumber || parsed == TStatusLineParse::NotAStatusLine) {
+        // A line with garbage where a number belongs, or one whose fields are shifted, tells
+        // nothing reliable about the controller: it counts as a failed read, so nothing
+        // half-read reaches the worker.
         Diagnostic(Category, "Fail: status line not readable: " + reply.Response);
         return false;
     }

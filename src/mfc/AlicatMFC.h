@@ -30,8 +30,9 @@ public:
     // control of the setpoint, setpoint and flow in counts, pressure in barA, setpoint 0. All
     // seven steps run whatever the replies; true when every compared reply was as expected.
     bool Initialize(TAlicatInitialize Scheme);
-    // Reads the status line into theData. False when the exchange failed (theData untouched) or
-    // a numeric field is not a number (only Raw set); a line of fewer than eight fields is an
+    // Reads the status line into theData. False when the exchange failed (theData untouched), a
+    // numeric field is not a number or the line is not this controller's status line (only Raw
+    // set, see ParseStatusLine); a line of fewer than eight fields is an
     // exchange that went through, so it gives true and sets only Raw.
     bool ReadStatus(TAlicatData& theData);
     // Switches the controller to theData.GasID (0 to 210) unless it is on it already, then reads

@@ -49,8 +49,8 @@ void TMFCThread::DataExchange() {
     ThreadIn = GUIOut;
 }
 
-void TMFCThread::HandOver() {
-    GetMainThreadGate().RunOnMainThread([this] { DataExchange(); });
+bool TMFCThread::HandOver(std::stop_token stop) {
+    return GetMainThreadGate().RunOnMainThread([this] { DataExchange(); }, stop);
 }
 
 void TMFCThread::Execute(std::stop_token stop) {
@@ -59,17 +59,16 @@ void TMFCThread::Execute(std::stop_token stop) {
     std::mt19937 random{std::random_device{}()};
     int failedTerminateLoops = 0;
     while (!ThreadOut.IsTerminated) {
-        if (stop.stop_requested())
-            ThreadIn.ToTerminate = true; // nobody serves the gate any more
-        else
-            HandOver();
+        // Nobody serves the gate any more: the controller still goes to setpoint 0.
+        if (stop.stop_requested() || !HandOver(stop))
+            ThreadIn.ToTerminate = true;
         if (Simulated || !MFC)
             SimulatedLoop(random);
         else
             ControllerLoop(failedTerminateLoops);
     }
     if (!stop.stop_requested())
-        HandOver(); // lets the main thread see IsTerminated
+        HandOver(stop); // lets the main thread see IsTerminated
 }
 
 void TMFCThread::SimulatedLoop(std::mt19937& random) {
@@ -78,8 +77,10 @@ void TMFCThread::SimulatedLoop(std::mt19937& random) {
     ThreadOut.DeviceStatus.DataTime = GetClock().Now();
     ThreadOut.DeviceStatus.FlowRate_mass =
         std::uniform_int_distribution<int>(0, 999)(random) / 1000.0;
-    if (ThreadIn.ToTerminate)
+    if (ThreadIn.ToTerminate) {
         ThreadOut.IsTerminated = true;
+        ThreadOut.SafeStopConfirmed = true;
+    }
 }
 
 void TMFCThread::ControllerLoop(int& failedTerminateLoops) {
@@ -96,13 +97,18 @@ void TMFCThread::ControllerLoop(int& failedTerminateLoops) {
     // the controller, so it counts as a failed read: no fresh status with made-up zeros reaches
     // the main thread, and no setpoint is compared against it.
     const bool read = MFC->ReadStatus(status) && status.DataTime != 0;
+    const auto giveUpAfterBound = [&] {
+        if (++failedTerminateLoops < MaxFailedTerminateLoops)
+            return false;
+        Diagnostic(Category, Name + " Setpoint 0 not confirmed, giving up");
+        ThreadOut.IsTerminated = true;
+        ThreadOut.SafeStopConfirmed = false;
+        return true;
+    };
     if (!read) {
         Diagnostic(Category, Name + " ReadStatus failed");
-        if (ThreadIn.ToTerminate && ++failedTerminateLoops >= MaxFailedTerminateLoops) {
-            Diagnostic(Category, Name + " Setpoint 0 not confirmed, giving up");
-            ThreadOut.IsTerminated = true;
+        if (ThreadIn.ToTerminate && giveUpAfterBound())
             return;
-        }
         std::this_thread::sleep_until(loopStart + FailedLoopMinimum);
     } else {
         Diagnostic(Category, Name + " Status read OK ");
@@ -110,7 +116,17 @@ void TMFCThread::ControllerLoop(int& failedTerminateLoops) {
         ThreadOut.DeviceStatus.DataTime = GetClock().Now();
         ThreadOut.DeviceStatus.MaxFlowgpm = MFC->MaxFlow_gpm;
         if (ThreadIn.ToTerminate) {
-            ThreadOut.IsTerminated = true;
+            // Only the controller's own read-back of setpoint 0 makes the stop safe; one that
+            // acknowledged "A0" but holds its setpoint is sent 0 again.
+            if (std::abs(status.SetpointFromDevice) <= SetpointTolerance) {
+                ThreadOut.IsTerminated = true;
+                ThreadOut.SafeStopConfirmed = true;
+                return;
+            }
+            Diagnostic(Category, Name + " Setpoint still " +
+                                     FormatGeneralDot(status.SetpointFromDevice) +
+                                     " after setpoint 0");
+            giveUpAfterBound();
             return;
         }
         std::string desc;

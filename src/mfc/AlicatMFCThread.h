@@ -8,12 +8,19 @@
 //   ThreadIn, ThreadOut worker only (and DataExchange, while the worker waits for it)
 // Everything else (MFC, Name, ThreadID, Simulated) is set before Start() and then left alone.
 // Whoever waits on the main thread for a worker must keep serving the gate, or the worker stays
-// blocked in its hand-over.
+// blocked in its hand-over until the gate lets it go unserved (the gate is closed, or the
+// destructor requests the worker's stop). A hand-over that was not served counts as a stop
+// request: the worker brings its controller to setpoint 0 and ends without further hand-overs.
 //
 // Life cycle: construct, set MFC/Name/ThreadID/Simulated, Start(). To stop, set
-// GUIOut.ToTerminate and serve hand-overs until GUIIn.IsTerminated; then Join() or destroy. A real
-// controller is sent setpoint 0 on every loop until a status read confirms it answers; when it
-// stays mute, the worker gives up after MaxFailedTerminateLoops such loops.
+// GUIOut.ToTerminate and serve hand-overs until GUIIn.IsTerminated; then Join() or destroy.
+//
+// Safe stop: a real controller is sent setpoint 0 on every loop until a status read reports
+// setpoint 0; then the worker ends with ThreadOut.SafeStopConfirmed set. When the controller stays
+// mute, or keeps reporting another setpoint, the worker ends after MaxFailedTerminateLoops such
+// loops with SafeStopConfirmed false and the diagnostic "<Name> Setpoint 0 not confirmed, giving
+// up"; the shutdown reads GUIIn.SafeStopConfirmed and reports the port as not confirmed safe.
+// A simulated worker has no hardware to stop and always confirms.
 #include "mfc/AlicatMFC.h"
 
 #include <cstdint>
@@ -25,20 +32,22 @@
 struct TThreadData {
     bool IsTerminated = false; // the worker has stopped its device and leaves its loop
     bool ToTerminate = false;  // the main thread asks the worker to stop
-    TAlicatData DeviceStatus;  // request (Setpoint_pct, GasID) one way, status the other
+    // With IsTerminated: the controller read back setpoint 0 before the worker ended.
+    bool SafeStopConfirmed = false;
+    TAlicatData DeviceStatus; // request (Setpoint_pct, GasID) one way, status the other
     std::string DeviceStatusRaw;
 };
 
 class TMFCThread {
 public:
-    // Terminate loops without a confirming status read after which the worker stops anyway, so
-    // that a shutdown ends even with a controller that never answers again.
+    // Terminate loops without a status read of setpoint 0 after which the worker stops anyway,
+    // unconfirmed, so that a shutdown ends even with a controller that never obeys again.
     static constexpr int MaxFailedTerminateLoops = 3;
 
     TMFCThread();
     // Asks a still running worker to stop without further hand-overs (it still tries setpoint 0)
-    // and joins it. A worker already waiting in a hand-over needs that one served first, so the
-    // usual way is to stop it through GUIOut.ToTerminate beforehand.
+    // and joins it. A worker waiting in a hand-over is let go unserved by its stop request, so
+    // the join is bounded by the terminate loops.
     ~TMFCThread();
     TMFCThread(const TMFCThread&) = delete;
     TMFCThread& operator=(const TMFCThread&) = delete;
@@ -61,7 +70,8 @@ public:
 
 private:
     void Execute(std::stop_token stop);
-    void HandOver();
+    // True when the main thread ran the hand-over.
+    bool HandOver(std::stop_token stop);
     void SimulatedLoop(std::mt19937& random);
     void ControllerLoop(int& failedTerminateLoops);
 

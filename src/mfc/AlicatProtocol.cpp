@@ -2,6 +2,7 @@
 
 #include "program/UnitUtils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -30,6 +31,20 @@ std::optional<double> ReadDotNumber(const std::string& text) {
     } catch (const EConvertError&) {
         return std::nullopt;
     }
+}
+
+// A control byte anywhere but in the line end at the very end. A NUL or a tab inside a field
+// splits it in two and moves every later value into the wrong field.
+bool HoldsControlBytes(std::string_view line) {
+    std::size_t end = line.size();
+    while (end > 0 && (line[end - 1] == '\r' || line[end - 1] == '\n'))
+        --end;
+    for (std::size_t i = 0; i < end; ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        if (c < ' ' || c == 0x7F)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -78,10 +93,15 @@ TAlicatErrors ParseStatusFlags(const std::vector<std::string>& fields, std::size
     return flags;
 }
 
-TStatusLineParse ParseStatusLine(std::string_view line, double now, TAlicatData& data) {
+TStatusLineParse ParseStatusLine(std::string_view line, double now, TAlicatData& data,
+                                 char unitIdentifier) {
+    if (HoldsControlBytes(line))
+        return TStatusLineParse::NotAStatusLine;
     const std::vector<std::string> fields = SplitStatusFields(line);
     if (fields.size() < StatusFieldCount)
         return TStatusLineParse::TooFewFields;
+    if (fields[0] != std::string(1, unitIdentifier) || ReadDotNumber(fields[fiGas]))
+        return TStatusLineParse::NotAStatusLine;
     double numbers[fiTotalizer + 1] = {};
     for (std::size_t f = fiPressure; f <= fiTotalizer; ++f) {
         const auto value = ReadDotNumber(fields[f]);
@@ -106,7 +126,10 @@ double SetpointCounts(double setpoint_pct) {
     if (!std::isfinite(setpoint_pct))
         return std::nan("");
     // nearbyint rounds in the current mode, halves to even by default.
-    return std::nearbyint(setpoint_pct * AlicatFullScaleCounts / 100.0);
+    const double counts = std::nearbyint(setpoint_pct * AlicatFullScaleCounts / 100.0);
+    if (!std::isfinite(counts))
+        return std::nan("");
+    return std::clamp(counts, 0.0, AlicatFullScaleCounts);
 }
 
 std::optional<std::string> SetpointCountsText(double setpoint_pct) {

@@ -31,16 +31,23 @@ enum class TStatusLineParse {
     Parsed,       // eight fields or more, all numbers readable
     TooFewFields, // fewer than eight fields: nothing taken over
     NotANumber,   // a numeric field is not a number: nothing taken over
+    // Not a status line of this controller: the first field is not its unit identifier, a
+    // control byte sits inside the line (it would shift every field), or the gas field is a
+    // number (the fields are shifted). Nothing taken over.
+    NotAStatusLine,
 };
 
-// Reads a status line into data: DataTime = now, the six numbers, GasSN, and, when status codes
-// may follow (more than eight fields), ErrorFlags. Unless the result is Parsed, data is left as it
-// was. Raw is not touched.
-TStatusLineParse ParseStatusLine(std::string_view line, double now, TAlicatData& data);
+// Reads a status line of the controller with the given unit identifier into data: DataTime =
+// now, the six numbers, GasSN, and, when status codes may follow (more than eight fields),
+// ErrorFlags. No control byte may appear but the line end (CR, LF) at the very end. Unless the
+// result is Parsed, data is left as it was. Raw is not touched.
+TStatusLineParse ParseStatusLine(std::string_view line, double now, TAlicatData& data,
+                                 char unitIdentifier = 'A');
 
 // The setpoint command's counts for a setpoint in percent of full scale: rounded to the nearest
-// integer, an exact half to the even neighbour, no limit applied (150 % gives 96000, -1 % gives
-// -640). Empty for a value that is not a finite number.
+// integer, an exact half to the even neighbour, then held within 0 to 64000 whatever the request
+// (150 % gives 64000, -1 % gives 0): the controller must never receive counts outside its range.
+// Empty for a value that is not a finite number.
 std::optional<std::string> SetpointCountsText(double setpoint_pct);
 // The same counts as a number; not finite when the setpoint is not or the counts overflow.
 double SetpointCounts(double setpoint_pct);

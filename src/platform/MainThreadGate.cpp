@@ -3,12 +3,43 @@
 #include <algorithm>
 #include <atomic>
 
-void QueueMainThreadGate::RunOnMainThread(const std::function<void()>& work) {
+bool QueueMainThreadGate::RunOnMainThread(const std::function<void()>& work, std::stop_token stop) {
     TRequest request{&work};
     std::unique_lock lock(mutex_);
+    if (closed_ || stop.stop_requested())
+        return false;
     queue_.push_back(&request);
     queued_.notify_all();
-    finished_.wait(lock, [&] { return request.Done; });
+    // A request still in the queue can be withdrawn; one the main thread has taken up refers to
+    // this frame until it is done, so that one is always waited for.
+    finished_.wait(lock, stop, [&] { return request.State != TRequestState::Queued; });
+    if (request.State == TRequestState::Queued) {
+        queue_.erase(std::find(queue_.begin(), queue_.end(), &request));
+        return false;
+    }
+    finished_.wait(lock, [&] { return request.State != TRequestState::Running; });
+    return request.State == TRequestState::Done;
+}
+
+void QueueMainThreadGate::Close() {
+    {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        for (TRequest* request : queue_)
+            request->State = TRequestState::Dropped;
+        queue_.clear();
+    }
+    finished_.notify_all();
+}
+
+bool QueueMainThreadGate::IsClosed() const {
+    std::lock_guard lock(mutex_);
+    return closed_;
+}
+
+int QueueMainThreadGate::Pending() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(queue_.size());
 }
 
 int QueueMainThreadGate::ServePending() {
@@ -21,12 +52,13 @@ int QueueMainThreadGate::ServePending() {
                 return served;
             request = queue_.front();
             queue_.pop_front();
+            request->State = TRequestState::Running;
         }
         // Run outside the lock: the work may itself touch the gate's users.
         (*request->Work)();
         {
             std::lock_guard lock(mutex_);
-            request->Done = true;
+            request->State = TRequestState::Done;
         }
         finished_.notify_all();
         ++served;

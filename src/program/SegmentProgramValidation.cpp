@@ -38,13 +38,15 @@ bool ValidateSegmentProgram(std::string_view program) {
 
     bool valid = true;
     for (std::string_view rawLine : ProgramLines(program)) {
-        const std::string line = Trim(UpperCaseAscii(rawLine));
+        const std::string line = Trim(rawLine);
         const std::vector<std::string_view> fields = SplitAtSpaces(line);
         if (fields.size() != 3 && fields.size() != 4) {
             ShowOperatorMessage("Invalid element count");
             return false;
         }
-        if (fields[2] != "STEP" && fields[2] != "RAMP") {
+        // The evaluation ramps only on the exact word "Ramp"; any other spelling would pass
+        // here and then run as a step, so the check takes the words as the evaluation does.
+        if (fields[2] != "Step" && fields[2] != "Ramp") {
             ShowOperatorMessage("Invalid S/R");
             return false;
         }

@@ -13,9 +13,21 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Significant digits beyond this many cannot change the nearest double any more, except through
+// whether any of them is non-zero; that is kept as one sticky digit.
+constexpr std::size_t KeptSignificantDigits = 800;
+// Decimal magnitudes (the value is 0.d1d2... x 10^magnitude) beyond these are out of the range
+// of a double whatever the digits: above it overflows, below it rounds to zero.
+constexpr long long HighestMagnitude = 310;
+constexpr long long LowestMagnitude = -400;
+// Exponent digits are read up to here; a field can never hold enough digits to bring a larger
+// exponent back into range.
+constexpr long long ExponentCap = 1'000'000'000'000'000LL;
+
 // Reads [sign] digits [separator digits] [e [sign] digits] with the given decimal separator.
 // Checks the whole grammar itself so that from_chars never sees a form it would read differently
-// ("inf", "0x1p3", a leading '+').
+// ("inf", "0x1p3", a leading '+'). A field may be megabytes long: the value is reduced to its
+// significant digits and its decimal magnitude, counted in 64 bits, before from_chars sees it.
 std::optional<double> ParseDecimal(std::string_view text, char separator) {
     std::size_t pos = 0;
     const std::size_t size = text.size();
@@ -24,34 +36,33 @@ std::optional<double> ParseDecimal(std::string_view text, char separator) {
         negative = text[pos] == '-';
         ++pos;
     }
-    const std::size_t mantissaStart = pos;
-    std::size_t significantIntegerDigits = 0; // integer digits after leading zeros
-    std::size_t leadingFractionZeros = 0;     // zeros right after the separator
-    bool seenNonZero = false;
+    std::string significant; // the first KeptSignificantDigits significant digits
+    bool droppedNonZero = false;
+    long long integerDigits = 0; // digits before the separator
+    long long leadingZeros = 0;  // zeros before the first significant digit, either side
     std::size_t digits = 0;
-    while (pos < size && IsDigit(text[pos])) {
-        if (text[pos] != '0')
-            seenNonZero = true;
-        if (seenNonZero)
-            ++significantIntegerDigits;
+    const auto takeDigit = [&](char c) {
         ++digits;
+        if (significant.empty() && c == '0')
+            ++leadingZeros;
+        else if (significant.size() < KeptSignificantDigits)
+            significant.push_back(c);
+        else if (c != '0')
+            droppedNonZero = true;
+    };
+    while (pos < size && IsDigit(text[pos])) {
+        takeDigit(text[pos]);
+        ++integerDigits;
         ++pos;
     }
     if (pos < size && text[pos] == separator) {
         ++pos;
-        while (pos < size && IsDigit(text[pos])) {
-            if (text[pos] != '0')
-                seenNonZero = true;
-            else if (!seenNonZero)
-                ++leadingFractionZeros;
-            ++digits;
-            ++pos;
-        }
+        while (pos < size && IsDigit(text[pos]))
+            takeDigit(text[pos++]);
     }
     if (digits == 0)
         return std::nullopt;
-    const std::size_t mantissaEnd = pos;
-    long exponent = 0;
+    long long exponent = 0;
     if (pos < size && (text[pos] == 'e' || text[pos] == 'E')) {
         ++pos;
         bool negativeExponent = false;
@@ -61,7 +72,7 @@ std::optional<double> ParseDecimal(std::string_view text, char separator) {
         }
         std::size_t exponentDigits = 0;
         while (pos < size && IsDigit(text[pos])) {
-            if (exponent < 1000000) // saturate: beyond this every double is out of range anyway
+            if (exponent < ExponentCap)
                 exponent = exponent * 10 + (text[pos] - '0');
             ++exponentDigits;
             ++pos;
@@ -73,28 +84,33 @@ std::optional<double> ParseDecimal(std::string_view text, char separator) {
     }
     if (pos != size)
         return std::nullopt;
-    if (!seenNonZero)
+    if (significant.empty())
         return negative ? -0.0 : 0.0;
 
-    // from_chars wants '.' and no '+'; hand it the mantissa rewritten and the exponent apart.
+    const long long magnitude = integerDigits - leadingZeros + exponent;
+    if (magnitude > HighestMagnitude)
+        return std::nullopt;
+    if (magnitude < LowestMagnitude)
+        return negative ? -0.0 : 0.0;
+
+    // from_chars wants '.' and no '+': hand it "0.<digits>e<magnitude>".
     std::string normal;
-    normal.reserve(size - mantissaStart + 12);
+    normal.reserve(significant.size() + 16);
     if (negative)
         normal.push_back('-');
-    for (std::size_t i = mantissaStart; i < mantissaEnd; ++i)
-        normal.push_back(text[i] == separator ? '.' : text[i]);
+    normal += "0.";
+    normal += significant;
+    if (droppedNonZero)
+        normal.push_back('1');
     normal.push_back('e');
-    normal += std::to_string(exponent);
+    normal += std::to_string(magnitude);
 
     double value = 0;
     const auto [end, error] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
     if (end != normal.data() + normal.size())
         return std::nullopt;
     if (error == std::errc::result_out_of_range) {
-        // Tell overflow (refused) from underflow (zero) by the decimal magnitude.
-        const long magnitude = significantIntegerDigits > 0
-                                   ? static_cast<long>(significantIntegerDigits) + exponent
-                                   : exponent - static_cast<long>(leadingFractionZeros);
+        // Overflow is refused, underflow reads as zero.
         if (magnitude > 0)
             return std::nullopt;
         return negative ? -0.0 : 0.0;

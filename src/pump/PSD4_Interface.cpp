@@ -18,6 +18,9 @@ const char* const DiagnosticCategory = "PSD4 interface";
 const char* const PumpStateNames[] = {ORVELLO_PSD4_PUMP_STATES(ORVELLO_PSD4_STATE_NAME)};
 #undef ORVELLO_PSD4_STATE_NAME
 
+// How long a stored move of the serial number may keep the pump busy.
+constexpr double SerialMoveTimeout_s = 5.0;
+
 // The pump's presence query, framed for the factory address.
 const char* const PresenceQuery = "/1?22\r";
 // Its only acceptable answer: ready, no error, data 255.
@@ -78,11 +81,20 @@ TStatusDecoding DecodeStatusCharacter(unsigned char c) {
     }
 }
 
+// The grave accent as UTF-8 U+2018, when the reply went through a code page on its way.
+const char* const GraveAsUtf8 = "\xE2\x80\x98";
+
 // The status character of a reply, also when the grave accent came as UTF-8 U+2018.
 unsigned char StatusCharacter(const std::string& reply) {
-    if (reply.compare(2, 3, "\xE2\x80\x98") == 0)
+    if (reply.compare(2, 3, GraveAsUtf8) == 0)
         return 0x91;
     return static_cast<unsigned char>(reply[2]);
+}
+
+// A position report as the serial number's halves are stored: digits only, at most five.
+bool IsPositionDigits(const std::string& data) {
+    return !data.empty() && data.size() <= 5 &&
+           std::all_of(data.begin(), data.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -115,6 +127,36 @@ int ParseInteger(const std::string& text) {
 }
 
 } // namespace
+
+TPumpReply DecodePumpReply(const std::string& reply) {
+    TPumpReply decoded;
+    // Every reply of the pump is addressed to the master: "/", the master address "0", the
+    // status character. Anything else did not come from the pump on this line.
+    decoded.Framed = reply.size() >= 3 && reply[0] == '/' && reply[1] == '0';
+    if (!decoded.Framed)
+        return decoded;
+    const TStatusDecoding status = DecodeStatusCharacter(StatusCharacter(reply));
+    decoded.Known = status.Known;
+    decoded.State = status.State;
+    decoded.Busy = status.Busy;
+    decoded.Data = reply.substr(reply.compare(2, 3, GraveAsUtf8) == 0 ? 5 : 3);
+    return decoded;
+}
+
+int SerialFromPositionReplies(const std::string& first, const std::string& second) {
+    std::string digits;
+    for (const std::string* reply : {&first, &second}) {
+        const TPumpReply decoded = DecodePumpReply(*reply);
+        if (!decoded.ReadyWithoutError() || !IsPositionDigits(decoded.Data))
+            return -1;
+        digits += decoded.Data;
+    }
+    try {
+        return ParseInteger(digits);
+    } catch (const std::invalid_argument&) {
+        return -1; // ten digits beyond the range of the result
+    }
+}
 
 std::string PumpStateName(EnumPumpState state) {
     const auto index = static_cast<size_t>(state);
@@ -150,27 +192,31 @@ bool TPSD4::SendCommand(const std::string& aCommand, TSerialResponse& aResponse,
     if (!aWantAnswer)
         return false;
     SetStatus(aResponse);
-    LastCommand = aCommand;
+    // A command the pump did not acknowledge is not the pump's last command: the worker compares
+    // its request with this, and sends again what was not acknowledged.
+    if (pLastReplyValid)
+        LastCommand = aCommand;
     return true;
 }
 
 void TPSD4::SetStatus(const TSerialResponse& aResponse) {
     const std::string& reply = aResponse.Response;
-    if (reply.size() < 3) {
-        pLastReplyValid = false;
+    const TPumpReply decoded = DecodePumpReply(reply);
+    // A reply without the master's frame came from no pump on this line: it counts as none.
+    if (!decoded.Framed) {
         if (!pStatusFailureShown) {
             pStatusFailureShown = true;
             ShowOperatorMessage("Set pump states failed. Used string: " + reply);
         }
         pBusy = false;
     } else {
-        pLastReplyValid = true;
         pStatusFailureShown = false;
-        const TStatusDecoding decoded = DecodeStatusCharacter(StatusCharacter(reply));
+        // A status character outside the table leaves the state as it was.
         if (decoded.Known)
             pState = decoded.State;
         pBusy = decoded.Busy;
     }
+    pLastReplyValid = decoded.Valid();
     Diagnostic(DiagnosticCategory, PortName() + ": " + StatusAsString());
 }
 
@@ -219,20 +265,25 @@ bool TPSD4::WaitUntilFree(double TimeOut_s) {
 }
 
 int TPSD4::Serial() {
-    std::string result = "-1";
     TSerialResponse reply;
     SendCommand("ZN1R", reply, true);
     WaitUntilFree(15);
-    SendCommand("e12R", reply, true);
-    SleepMs(100);
-    if (SendCommand("?", reply, true))
-        result = reply.Response.size() > 3 ? reply.Response.substr(3, 5) : std::string();
-    SendCommand("e13R", reply, true);
-    SleepMs(100);
-    if (SendCommand("?", reply, true))
-        result += reply.Response.size() > 3 ? reply.Response.substr(3, 5) : std::string();
+    // Each half is the position the pump reports after running its stored move. While the move
+    // runs the pump answers busy; it is asked again until it is ready.
+    const auto readHalf = [&](const char* storedMove) -> std::string {
+        SendCommand(storedMove, reply, true);
+        const auto start = std::chrono::steady_clock::now();
+        do {
+            SleepMs(100);
+            if (!SendCommand("?", reply, true) || !pLastReplyValid)
+                return {};
+        } while (pBusy && ElapsedSince(start) <= SerialMoveTimeout_s);
+        return reply.Response;
+    };
+    const std::string first = readHalf("e12R");
+    const std::string second = readHalf("e13R");
     SendCommand("A0R", reply, true);
-    return ParseInteger(result);
+    return SerialFromPositionReplies(first, second);
 }
 
 bool TPSD4::SerialStore(const std::string& Serial) {

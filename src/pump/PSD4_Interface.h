@@ -39,6 +39,25 @@ enum EnumInterfaceType { it_Undefined, it_ASCII };
 // The literal name of a state, "ps_" included.
 std::string PumpStateName(EnumPumpState state);
 
+// One reply as the port delivers it (trimmed at both ends), taken apart.
+struct TPumpReply {
+    bool Framed = false;                // "/" and the master address "0" at the start
+    bool Known = false;                 // the status character is one of the table
+    EnumPumpState State = ps_Undefined; // its state, when Known
+    bool Busy = false;                  // its busy form
+    std::string Data;                   // what follows the status character
+    // Only a valid reply confirms anything: a stop, a free pump, an applied command.
+    bool Valid() const { return Framed && Known; }
+    bool ReadyWithoutError() const { return Valid() && !Busy && State == ps_No_error; }
+};
+TPumpReply DecodePumpReply(const std::string& reply);
+
+// The serial number kept in the pump from the replies to its two position queries: each must be
+// a ready reply without error whose data are one to five digits; otherwise, or when the digits
+// do not fit the result, -1. The device search matches serials as substrings, so a plausible
+// wrong number is worse than none.
+int SerialFromPositionReplies(const std::string& first, const std::string& second);
+
 class TPSD4 {
 public:
     TPSD4() = default;
@@ -51,6 +70,7 @@ public:
     EnumPumpState pState = ps_Undefined;
     bool pBusy = false;
     EnumInterfaceType DataInterface = it_ASCII;
+    // The command last sent with an answer wanted that the pump acknowledged with a valid reply.
     std::string LastCommand;
     std::unique_ptr<TSerialPort> COM;
 
@@ -63,13 +83,18 @@ public:
     bool Connect(const std::string& aCOMPort);
     // True when the command went out with an answer wanted, not that the pump answered.
     bool SendCommand(const std::string& aCommand, TSerialResponse& aResponse, bool aWantAnswer);
+    // Decodes the status character (the third) of a reply into pState and pBusy. A reply without
+    // the master's frame ("/0" at the start) is handled as a missing one.
     void SetStatus(const TSerialResponse& aResponse);
+    // Whether the last reply was valid: the master's frame and a status character of the table.
+    // Only a valid reply confirms anything: a stop, a free pump, an applied command, a serial.
+    bool LastReplyValid() const { return pLastReplyValid; }
     void Initialize(const std::string& aCommand, std::string& Feedback);
     std::string StatusAsString() const;
     bool Stop();
     bool WaitUntilFree(double TimeOut_s);
-    // The serial number kept in the pump, or -1 when no pump is connected. Throws
-    // std::invalid_argument when the pump's position replies hold no number.
+    // The serial number kept in the pump, or -1 when it is unknown: no pump connected, or a
+    // position query without a ready reply of digits only.
     int Serial();
     bool SerialStore(const std::string& Serial);
     static double RampTimeSeconds(int StartSpeed, int StopSpeed, int SlopeSpeed);
@@ -78,7 +103,6 @@ private:
     // The failure box of SetStatus is raised once per run of bad replies: a silent pump polled
     // every 250 ms must not pile up boxes that the operator has to click away one by one.
     bool pStatusFailureShown = false;
-    // Whether the last reply carried a status character at all.
     bool pLastReplyValid = false;
 
     void SleepMs(double milliseconds) const;

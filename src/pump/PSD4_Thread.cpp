@@ -22,7 +22,12 @@ void ReportApplied(const std::string& oldCommand, const std::string& newCommand)
 
 TPSD4Thread::~TPSD4Thread() {
     Diagnostic(DiagnosticCategory, "Destroy thread: " + Name);
-    Join();
+    // A worker still running here is not being served any more: the stop request lets its
+    // hand-over go and makes it stop the pump on its own.
+    if (thread_.joinable()) {
+        thread_.request_stop();
+        thread_.join();
+    }
 }
 
 void TPSD4Thread::Start() {
@@ -31,7 +36,7 @@ void TPSD4Thread::Start() {
     // A worker without a driver still runs its loop and can be terminated; it sends nothing.
     if (!Pump)
         Pump = std::make_unique<TPSD4>();
-    thread_ = std::thread([this] { Execute(); });
+    thread_ = std::jthread([this](std::stop_token stop) { Execute(stop); });
 }
 
 void TPSD4Thread::Join() {
@@ -44,13 +49,16 @@ void TPSD4Thread::DataExchange() {
     ThreadIn = GUIOut;
 }
 
-void TPSD4Thread::Execute() {
-    const auto exchange = [this] {
-        GetMainThreadGate().RunOnMainThread([this] { DataExchange(); });
+void TPSD4Thread::Execute(std::stop_token stop) {
+    const auto exchange = [this, &stop] {
+        return !stop.stop_requested() &&
+               GetMainThreadGate().RunOnMainThread([this] { DataExchange(); }, stop);
     };
     std::optional<std::chrono::steady_clock::time_point> terminateRequested;
     while (!ThreadOut.IsTerminated) {
-        exchange();
+        // Nobody serves the gate any more: the pump is still stopped.
+        if (!exchange())
+            ThreadIn.ToTerminate = true;
 
         // While a terminate request stands, no program goes to the pump: the stop's own "T"
         // and polls leave the driver's last command different from the request, and re-sending
@@ -61,6 +69,7 @@ void TPSD4Thread::Execute() {
                 terminateRequested = std::chrono::steady_clock::now();
             if (Pump->Stop()) {
                 ThreadOut.IsTerminated = true;
+                ThreadOut.SafeStopConfirmed = true;
                 ThreadOut.Command = StopCommand;
                 stopped = true;
             } else {
@@ -72,6 +81,7 @@ void TPSD4Thread::Execute() {
                     Diagnostic(DiagnosticCategory,
                                Name + ": pump did not confirm its stop, worker ends anyway");
                     ThreadOut.IsTerminated = true;
+                    ThreadOut.SafeStopConfirmed = false;
                     stopped = true;
                 }
             }
@@ -81,21 +91,24 @@ void TPSD4Thread::Execute() {
             bool sent = false;
             if (!ThreadIn.ToTerminate && ThreadIn.Command != Pump->LastCommand) {
                 const std::string oldCommand = Pump->LastCommand;
+                // Only what the pump acknowledged counts as applied; the rest goes again in
+                // the next pass, since the driver's last command then still differs.
                 TSerialResponse reply;
-                if (Pump->SendCommand(StopCommand, reply, true)) {
+                if (Pump->SendCommand(StopCommand, reply, true) && Pump->LastReplyValid()) {
                     ReportApplied(oldCommand, StopCommand);
                     ThreadOut.Setpoint = 0;
                     sent = true;
                 }
                 if (ThreadIn.Command != StopCommand &&
-                    Pump->SendCommand(ThreadIn.Command, reply, true)) {
+                    Pump->SendCommand(ThreadIn.Command, reply, true) && Pump->LastReplyValid()) {
                     ReportApplied(oldCommand, ThreadIn.Command);
                     ThreadOut.Setpoint = ThreadIn.Setpoint;
                     sent = true;
                 }
             }
-            // A pass that could send nothing (no new request, or a driver that never connected)
-            // pauses, so that a pump that cannot be reached does not spin the hand-over.
+            // A pass that got nothing acknowledged (no new request, a driver that never
+            // connected, a pump that answers nothing valid) pauses, so that a pump that cannot
+            // be reached does not spin the hand-over.
             if (!sent)
                 std::this_thread::sleep_for(
                     std::chrono::duration<double, std::milli>(IdleSleep_ms));

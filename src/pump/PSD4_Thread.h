@@ -8,9 +8,19 @@
 // - They meet only in DataExchange, which the worker runs on the main thread through the main-
 //   thread gate and waits for; so the main thread must keep serving the gate while the worker
 //   runs, and no record is ever read and written at the same time.
-// - Join() (and the destructor) wait for the worker's end; call them once GUIIn.IsTerminated is
-//   true (the worker's last hand-over delivered it), or the main thread would wait for a worker
-//   that waits for a hand-over.
+// - Join() waits for the worker's end; call it once GUIIn.IsTerminated is true (the worker's
+//   last hand-over delivered it), or the main thread would wait for a worker that waits for a
+//   hand-over. The destructor needs no such care: it requests the worker's stop, which lets a
+//   waiting hand-over go unserved, and the worker then stops the pump without further hand-overs
+//   (bounded by TerminateGiveUp_s).
+// - A hand-over that the gate lets go unserved (gate closed, stop requested) counts as a
+//   terminate request.
+// - Safe stop: the worker ends with ThreadOut.SafeStopConfirmed set only when the pump confirmed
+//   its stop with a valid ready reply without error. When it gives up after TerminateGiveUp_s it
+//   ends with SafeStopConfirmed false and aMessage "Failed to terminate"; the shutdown reads
+//   GUIIn.SafeStopConfirmed and reports the port as not confirmed safe.
+// - A program counts as applied (driver's LastCommand, status Setpoint) only once the pump
+//   acknowledged it with a valid reply; otherwise the next pass sends it again.
 #include "pump/PSD4_Interface.h"
 
 #include <memory>
@@ -24,11 +34,14 @@ struct TPSD4ThreadData {
     bool ToTerminate = false;
     bool IsTerminated = false;
     std::string aMessage;
+    // With IsTerminated: the pump confirmed its stop before the worker ended.
+    bool SafeStopConfirmed = false;
 };
 
 class TPSD4Thread {
 public:
     TPSD4Thread() = default;
+    // Requests the worker's stop and waits for its end (see the contract above).
     ~TPSD4Thread();
     TPSD4Thread(const TPSD4Thread&) = delete;
     TPSD4Thread& operator=(const TPSD4Thread&) = delete;
@@ -56,6 +69,6 @@ public:
     void DataExchange();
 
 private:
-    void Execute();
-    std::thread thread_;
+    void Execute(std::stop_token stop);
+    std::jthread thread_;
 };

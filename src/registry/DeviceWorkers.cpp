@@ -99,10 +99,22 @@ int ActiveThreadCount() {
     return active;
 }
 
-int FreeTerminatedWorkers() {
+std::string UnconfirmedStopLine(const std::string& port) {
+    return "Stop not confirmed on " + port + ": the device may still be running";
+}
+
+int FreeTerminatedWorkers(const TUnconfirmedStop& unconfirmed) {
+    const auto report = [&](bool confirmed, const std::string& port) {
+        if (confirmed)
+            return;
+        Diagnostic(DiagnosticCategory, UnconfirmedStopLine(port));
+        if (unconfirmed)
+            unconfirmed(port);
+    };
     int freed = 0;
     for (std::size_t i = DevicesLocal.size(); i-- > 0;) {
         if (TMFCThread* worker = DevicesLocal[i].ThreadMFC; worker && worker->GUIIn.IsTerminated) {
+            report(worker->GUIIn.SafeStopConfirmed, DevicesLocal[i].COMPort);
             ClearReferences(worker, &TDeviceInfo::ThreadMFC);
             worker->Join();
             delete worker;
@@ -110,6 +122,7 @@ int FreeTerminatedWorkers() {
         }
         if (TPSD4Thread* worker = DevicesLocal[i].ThreadPump;
             worker && worker->GUIIn.IsTerminated) {
+            report(worker->GUIIn.SafeStopConfirmed, DevicesLocal[i].COMPort);
             ClearReferences(worker, &TDeviceInfo::ThreadPump);
             worker->Join();
             delete worker;
@@ -120,7 +133,7 @@ int FreeTerminatedWorkers() {
 }
 
 bool StopAllWorkers(const TServeHandOvers& serve, std::chrono::milliseconds timeout,
-                    const TStopProgress& progress) {
+                    const TStopProgress& progress, const TUnconfirmedStop& unconfirmed) {
     MarkThreadsToStop();
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (ActiveThreadCount() > 0) {
@@ -132,15 +145,15 @@ bool StopAllWorkers(const TServeHandOvers& serve, std::chrono::milliseconds time
         if (progress)
             progress(ActiveThreadCount());
     }
-    FreeTerminatedWorkers();
+    FreeTerminatedWorkers(unconfirmed);
     return ActiveThreadCount() == 0;
 }
 
 bool StopAllWorkers(QueueMainThreadGate& gate, std::chrono::milliseconds timeout,
-                    const TStopProgress& progress) {
+                    const TStopProgress& progress, const TUnconfirmedStop& unconfirmed) {
     return StopAllWorkers(
         [&gate](std::chrono::milliseconds slice) {
             gate.ServeUntil([] { return ActiveThreadCount() == 0; }, slice);
         },
-        timeout, progress);
+        timeout, progress, unconfirmed);
 }

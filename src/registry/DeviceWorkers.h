@@ -4,6 +4,7 @@
 // only on the main thread.
 #include <chrono>
 #include <functional>
+#include <string>
 
 class QueueMainThreadGate;
 
@@ -11,10 +12,18 @@ class QueueMainThreadGate;
 void MarkThreadsToStop();
 // Workers (MFC and pump) in DevicesLocal whose last hand-over has not yet delivered IsTerminated.
 int ActiveThreadCount();
+// Called with the device's port for every worker freed that ended without confirming its
+// device safe (an MFC that never read back setpoint 0, a pump that never acknowledged its stop).
+using TUnconfirmedStop = std::function<void(const std::string& port)>;
+// The log line the console shows for such a device.
+std::string UnconfirmedStopLine(const std::string& port);
+
 // Joins and frees, from the last device to the first, every worker that has reported itself
 // terminated, and clears every reference to it in DevicesLocal; returns how many were freed.
 // Workers still active are left alone: joining one would wait for a hand-over nobody serves.
-int FreeTerminatedWorkers();
+// Each worker freed without a confirmed safe stop goes to the diagnostics ("DeviceInfo") with
+// UnconfirmedStopLine and to unconfirmed.
+int FreeTerminatedWorkers(const TUnconfirmedStop& unconfirmed = {});
 
 // Serves the workers' hand-overs on the main thread for about the given slice of time.
 using TServeHandOvers = std::function<void(std::chrono::milliseconds slice)>;
@@ -25,8 +34,10 @@ using TStopProgress = std::function<void(int active)>;
 // active or the timeout passes, then free the terminated workers. True when every worker stopped
 // and was freed; a worker still active at the timeout keeps its device reference (and keeps
 // counting in ActiveThreadCount), so a later call can finish the job.
+// Workers that ended without a confirmed safe stop count as stopped and freed, and are named to
+// unconfirmed.
 bool StopAllWorkers(const TServeHandOvers& serve, std::chrono::milliseconds timeout,
-                    const TStopProgress& progress = {});
+                    const TStopProgress& progress = {}, const TUnconfirmedStop& unconfirmed = {});
 // The same for programs whose workers hand over through a QueueMainThreadGate.
 bool StopAllWorkers(QueueMainThreadGate& gate, std::chrono::milliseconds timeout,
-                    const TStopProgress& progress = {});
+                    const TStopProgress& progress = {}, const TUnconfirmedStop& unconfirmed = {});

@@ -145,7 +145,9 @@ std::string TSimMFC::HandleBody(const std::string& body, double) {
     const double fullScale = options_.FullScale_mlpm;
     auto applySetpoint = [&](double value) {
         const double mlpm = countsMode_ ? value / FullScaleCounts * fullScale : value;
-        setpoint_mlpm_ = std::clamp(mlpm, 0.0, fullScale);
+        if (!ignoreSetpoints_) {
+            setpoint_mlpm_ = std::clamp(mlpm, 0.0, fullScale);
+        }
         return StatusLine();
     };
 

@@ -34,6 +34,10 @@ public:
     TSimInstrumentState State(double now_s) override;
     bool SetStatusCodes(const std::vector<std::string>& codes, std::string& error) override;
 
+    // Fault knob: answers setpoint commands with its status line as usual but keeps the setpoint
+    // it holds, as a controller whose setpoint no longer follows the serial line.
+    void SetIgnoreSetpoints(bool on) { ignoreSetpoints_ = on; }
+
     // The physics, for tests: setpoint and noise-free flow in ml/min.
     double Setpoint_mlpm() const { return setpoint_mlpm_; }
     double Flow_mlpm() const { return flow_mlpm_; }
@@ -64,4 +68,5 @@ private:
     double lastTime_s_ = 0;
     std::vector<std::string> statusCodes_;
     std::string lastCommand_;
+    bool ignoreSetpoints_ = false;
 };

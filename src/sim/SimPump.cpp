@@ -298,6 +298,11 @@ std::string TSimPump::HandleCommand(std::string_view line, double now_s) {
         return {};
     }
     const std::string_view command = std::string_view(text).substr(2);
+    std::string reply = HandleFrame(command, now_s);
+    return replyFilter_ ? replyFilter_(command, reply) : reply;
+}
+
+std::string TSimPump::HandleFrame(std::string_view command, double now_s) {
     if (command.empty() || command == "Q") {
         return Reply("");
     }

@@ -18,8 +18,15 @@
 #include "sim/SimPumpProgram.h"
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
+
+// What goes on the line in place of the pump's own reply to a frame: given the command string
+// (the frame without "/", address and CR) and the reply the pump would send, terminator
+// included; empty for no reply. The pump carries the command out either way.
+using TSimPumpReplyFilter =
+    std::function<std::string(std::string_view command, const std::string& reply)>;
 
 struct TSimPumpOptions {
     std::string Serial = "12345678";
@@ -35,6 +42,10 @@ public:
     void Advance(double now_s) override;
     TSimInstrumentState State(double now_s) override;
     bool SetStatusCodes(const std::vector<std::string>& codes, std::string& error) override;
+
+    // Fault knob: replies to frames for this pump pass through the filter (none: unchanged), for
+    // a pump that answers with broken or foreign frames.
+    void SetReplyFilter(TSimPumpReplyFilter filter) { replyFilter_ = std::move(filter); }
 
     // For tests, as of the last Advance.
     bool Busy() const { return busy_; }
@@ -59,6 +70,7 @@ private:
         int Remaining = -1; // -1 until its 'G' is first reached
     };
 
+    std::string HandleFrame(std::string_view command, double now_s);
     std::string Reply(const std::string& data, char transientError = 0) const;
     char StatusCharacter(char transientError) const;
     std::string Report(std::string_view which);
@@ -101,4 +113,5 @@ private:
     bool timeKnown_ = false;
     double now_s_ = 0;
     std::string lastCommand_;
+    TSimPumpReplyFilter replyFilter_;
 };

@@ -7,17 +7,26 @@
 
 namespace {
 
-TEST(AlicatProtocol, SetpointCountsRoundHalvesToEvenWithoutLimit) {
+TEST(AlicatProtocol, SetpointCountsRoundHalvesToEvenWithinFullScale) {
     struct Case {
         double Pct;
         const char* Counts;
     };
     const Case cases[] = {
-        {50, "32000"},     {100, "64000"}, {0.001, "1"}, // 0.64 counts
-        {0.0005, "0"},                                   // 0.32 counts
-        {0.00390625, "2"},                               // 2.5 counts
-        {0.00546875, "4"},                               // 3.5 counts
-        {150, "96000"},    {-1, "-640"},   {-0.0005, "0"}, {12.34567, "7901"},
+        {50, "32000"},
+        {100, "64000"},
+        {0.001, "1"},      // 0.64 counts
+        {0.0005, "0"},     // 0.32 counts
+        {0.00390625, "2"}, // 2.5 counts
+        {0.00546875, "4"}, // 3.5 counts
+        {12.34567, "7901"},
+        {-0.0005, "0"},
+        // Whatever reaches the driver, the controller gets counts within its range.
+        {150, "64000"},
+        {100.001, "64000"},
+        {-1, "0"},
+        {-1e300, "0"},
+        {1e300, "64000"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Pct);
@@ -104,6 +113,42 @@ TEST(AlicatProtocol, ShortOrNonNumericLinesLeaveTheRecordAlone) {
     EXPECT_EQ(ParseStatusLine("A 1 2 3 4 5 6 N2", 1.0, data), TStatusLineParse::Parsed);
     EXPECT_EQ(data.Pressure, 1);
     EXPECT_EQ(data.ErrorFlags, before.ErrorFlags);
+}
+
+// Lines that look like status lines but are not this controller's, or whose fields are shifted.
+TEST(AlicatProtocol, ShiftedOrForeignStatusLinesAreRefused) {
+    TAlicatData before;
+    before.Pressure = 7;
+    const std::string good = "A +01.013 +023.50 +00.000 +00000 +12345 +0000.0 N2";
+    for (const std::string& line : std::vector<std::string>{
+             // A NUL inside the temperature splits it: every later field moves one place.
+             std::string("A +01.013 +02\0"
+                         "3.50 +00.000 +00000 +12345 +0000.0 N2",
+                         51),
+             std::string("A +01.013 +023.50\t+00.000 +00000 +12345 +0000.0 N2"),
+             std::string("\nA +01.013 +023.50 +00.000 +00000 +12345 +0000.0 N2"),
+             good + "\x7F",
+             good + "\r\x01",
+             "B" + good.substr(1),
+             "AA" + good.substr(1),
+             std::string("+01.013 +023.50 +00.000 +00000 +12345 +0000.0 N2 MOV"),
+             // The gas field holds a number: the fields have moved.
+             std::string("A +01.013 +023.50 +00.000 +00000 +12345 +0000.0 +0000.0 N2"),
+         }) {
+        SCOPED_TRACE(line);
+        TAlicatData data = before;
+        EXPECT_EQ(ParseStatusLine(line, 1.0, data), TStatusLineParse::NotAStatusLine);
+        EXPECT_EQ(data.DataTime, 0);
+        EXPECT_EQ(data.Pressure, 7);
+    }
+    // The line end is no fault, and another unit identifier reads its own lines.
+    for (const char* end : {"", "\r", "\r\n", "\n"}) {
+        TAlicatData data;
+        EXPECT_EQ(ParseStatusLine(good + end, 1.0, data), TStatusLineParse::Parsed) << end;
+        EXPECT_EQ(data.SetpointFromDevice, 12345);
+    }
+    TAlicatData data;
+    EXPECT_EQ(ParseStatusLine("B" + good.substr(1), 1.0, data, 'B'), TStatusLineParse::Parsed);
 }
 
 TEST(AlicatProtocol, ErrorsTextsAndEmptySet) {

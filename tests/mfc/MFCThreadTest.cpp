@@ -92,6 +92,7 @@ TEST(MFCThread, KeepsGasAndSetpointAndStopsTheControllerAtZero) {
     ASSERT_GE(after.size(), 2u);
     EXPECT_EQ(Commands(after.end() - 2, after.end()), (Commands{"A0", "A"}));
     EXPECT_EQ(peer.SetpointCounts(), 0);
+    EXPECT_TRUE(worker.GUIIn.SafeStopConfirmed);
 }
 
 TEST(MFCThread, RidesOutASilentGarbledOrUnpluggedController) {
@@ -171,6 +172,7 @@ TEST(MFCThread, GivesUpStoppingAControllerThatNeverAnswersAgain) {
     EXPECT_EQ(Commands(after.end() - 2, after.end()), (Commands{"A0", "A"}));
     const auto firstZero = std::find(after.begin(), after.end(), "A0");
     EXPECT_EQ(std::count(firstZero, after.end(), "A"), TMFCThread::MaxFailedTerminateLoops);
+    EXPECT_FALSE(worker.GUIIn.SafeStopConfirmed);
 }
 
 } // namespace

@@ -12,11 +12,13 @@
 
 class CountingGate final : public MainThreadGate {
 public:
-    void RunOnMainThread(const std::function<void()>& work) override {
-        queue.RunOnMainThread([&] {
-            work();
-            ++served;
-        });
+    bool RunOnMainThread(const std::function<void()>& work, std::stop_token stop) override {
+        return queue.RunOnMainThread(
+            [&] {
+                work();
+                ++served;
+            },
+            stop);
     }
     QueueMainThreadGate queue;
     int served = 0; // main thread only

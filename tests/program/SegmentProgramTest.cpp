@@ -119,7 +119,7 @@ TEST(SegmentAt, StepsHoldUpToTheirOwnTime) {
 TEST(SegmentAt, RampsStartFromThePreviousPoint) {
     EXPECT_DOUBLE_EQ(SetpointAt("5 40 Ramp", 2.5), 20);
     EXPECT_DOUBLE_EQ(SetpointAt("2 40 Step\r\n6 80 Ramp", 4), 60);
-    // Only the exact word ramps; "ramp" passes the check but is a step.
+    // Only the exact word ramps; the check refuses other spellings.
     EXPECT_EQ(SetpointAt("5 40 ramp", 2.5), 0);
     EXPECT_EQ(SetpointAt("5 40 RAMP", 6), 40);
 }

@@ -18,7 +18,10 @@ TEST(ValidateSegmentProgram, MessagesAndVerdicts) {
     } cases[] = {
         {MakeDemoDevice().SegmentProgram, true, {}},
         {"", true, {}},
-        {"1 100 ramp\r\n2 0 sTeP\r\n", true, {}},
+        // Only the words the evaluation knows: a lower-case "ramp" would run as a step.
+        {"1 100 ramp\r\n2 0 Step\r\n", false, {"Invalid S/R"}},
+        {"1 100 Ramp\r\n2 0 sTeP\r\n", false, {"Invalid S/R"}},
+        {"1 100 RAMP", false, {"Invalid S/R"}},
         {"1 50 Step\n2 60 Ramp\r3 0 Step", true, {}},
         {"  1 50 Step  ", true, {}},
         {"1  100 Ramp", false, {"Invalid S/R"}},
@@ -35,7 +38,7 @@ TEST(ValidateSegmentProgram, MessagesAndVerdicts) {
         {"x y Step\r\n2 200 Ramp",
          false,
          {"Invalid time format", "Invalid setpoint format", "Setpoint out of bounds:200"}},
-        {"1e1 5E1 STEP", true, {}},
+        {"1e1 5E1 Step", true, {}},
         {"1 50 Step\t", true, {"Invalid character: \t"}},
         {"1 50 Step 20\xC2\xB0"
          "C",

@@ -53,6 +53,28 @@ TEST(StrToFloatDot, LongDigitRunsAreReadExactly) {
     EXPECT_THROW(StrToFloatDot(std::string(400, '9')), EConvertError);
 }
 
+// Fields of megabytes: the digit count and the exponent together decide the magnitude.
+TEST(StrToFloatDot, MegabyteFieldsAreReadRightOrRefused) {
+    constexpr std::size_t N = 3'000'000;
+    const std::string zeros(N, '0');
+    EXPECT_EQ(StrToFloatDot("1" + zeros + "e-" + std::to_string(N - 1)), 10.0);
+    EXPECT_EQ(StrToFloatDot("-1" + zeros + "e-" + std::to_string(N + 2)), -0.01);
+    EXPECT_EQ(StrToFloatDot("0." + zeros + "25e" + std::to_string(N + 1)), 2.5);
+    EXPECT_EQ(StrToFloatDot("1" + zeros + "e-" + std::to_string(N + 400)), 0.0);
+    EXPECT_THROW(StrToFloatDot("1" + zeros + "e-" + std::to_string(N - 400)), EConvertError);
+    EXPECT_THROW(StrToFloatDot("1" + zeros), EConvertError);
+    EXPECT_EQ(StrToFloatDot("0." + zeros + "1"), 0.0);
+    EXPECT_EQ(StrToFloatDot("1e-99999999999999999999999"), 0.0);
+    EXPECT_THROW(StrToFloatDot("1e99999999999999999999999"), EConvertError);
+}
+
+// Digits far beyond the last one that counts still tip a value that lies exactly halfway.
+TEST(StrToFloatDot, DigitsBeyondThePrecisionStillRoundRight) {
+    const std::string halfway = "1.00000000000000011102230246251565404236316680908203125";
+    EXPECT_EQ(StrToFloatDot(halfway), 1.0);
+    EXPECT_EQ(StrToFloatDot(halfway + std::string(2000, '0') + "1"), std::nextafter(1.0, 2.0));
+}
+
 TEST(StrToFloatAnySep, ReadsCommaAndPointOnEveryLocale) {
     for (const TLocaleSettings& locale : {DotLocale, CommaLocale}) {
         ScopedLocaleSettings scoped(locale);

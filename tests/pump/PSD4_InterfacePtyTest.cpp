@@ -110,3 +110,69 @@ TEST(PSD4InterfacePty, SilentPumpIsNotFreeAfterFifteenSeconds) {
     EXPECT_GE(rig.Received().size(), 10u) << "the silent pump heard the polls";
     EXPECT_EQ(messages.recorder.Messages(), Frames{"Set pump states failed. Used string: "});
 }
+
+namespace {
+
+// Lets every reply of the simulated pump pass through filter.
+void FilterReplies(TPumpTestRig& rig, TSimPumpReplyFilter filter) {
+    rig.Server().WithInstrument([&](TSimInstrument& sim) {
+        static_cast<TSimPump&>(sim).SetReplyFilter(std::move(filter));
+    });
+}
+
+} // namespace
+
+// Replies that only look like the pump's: no frame, another pump's address, a status character
+// outside the table after a good reply. None confirms a stop or a free pump.
+TEST(PSD4InterfacePty, RepliesWithoutTheFrameOrAKnownStatusConfirmNothing) {
+    for (const std::string bad : {"xx`garbage", "/9`", "A +`01", "/0Z"}) {
+        SCOPED_TRACE(bad);
+        ScopedRecordingMessages messages;
+        TPumpTestRig rig(10.0);
+        auto pump = ConnectedPump(rig, 0.02);
+        TSerialResponse reply;
+        ASSERT_TRUE(pump->SendCommand("Q", reply, true));
+        ASSERT_TRUE(pump->LastReplyValid());
+        ASSERT_EQ(pump->StatusAsString(), "Ready, No error");
+
+        FilterReplies(rig, [bad](std::string_view, const std::string&) { return bad + "\r"; });
+        EXPECT_FALSE(pump->Stop());
+        EXPECT_FALSE(pump->LastReplyValid());
+        EXPECT_FALSE(pump->WaitUntilFree(15)); // 0.3 s at this pace
+        EXPECT_EQ(pump->LastCommand, "Q") << "no command after the good poll was acknowledged";
+    }
+}
+
+// Each half of the serial number comes from a ready reply without error that holds digits
+// only; anything else makes the serial unknown rather than a plausible wrong number.
+TEST(PSD4InterfacePty, SerialIsUnknownUnlessBothHalvesAreReadyRepliesOfDigits) {
+    const std::string keep = "keep";
+    const struct {
+        std::string first;
+        std::string second;
+        int serial;
+    } cases[] = {
+        {keep, keep, 12345678},   {"", keep, -1}, // the first query got no answer
+        {"/0`-12", "/0`345", -1}, {"/0`12a4", keep, -1},
+        {keep, "/0`", -1},        {"/0@1234", keep, -1},        // busy
+        {"/0b1234", keep, -1},                                  // an error state
+        {"/9`1234", keep, -1},                                  // another pump's address
+        {"/0`123456", keep, -1},  {"/0`99999", "/0`99999", -1}, // beyond the range of the result
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first + " | " + c.second);
+        ScopedRecordingMessages messages;
+        TPumpTestRig rig(10.0);
+        auto pump = ConnectedPump(rig, 0.2);
+        // Every position query after a stored move gets that half's reply.
+        const std::string* half = &keep;
+        FilterReplies(rig, [&](std::string_view command, const std::string& reply) {
+            if (command == "e12R" || command == "e13R")
+                half = command == "e12R" ? &c.first : &c.second;
+            if (command != "?" || *half == keep)
+                return reply;
+            return half->empty() ? *half : *half + "\r";
+        });
+        EXPECT_EQ(pump->Serial(), c.serial);
+    }
+}

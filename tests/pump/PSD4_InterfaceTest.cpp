@@ -69,6 +69,64 @@ TEST(PSD4Interface, StatusCharacterSetsStateAndBusyFlag) {
     EXPECT_TRUE(messages.recorder.Messages().empty());
 }
 
+// Only the master's frame with a status character of the table makes a valid reply. A reply
+// without the frame counts as none; an unknown status character is decoded by the table (the
+// state stays) but confirms nothing.
+TEST(PSD4Interface, OnlyFramedRepliesWithAKnownStatusAreValid) {
+    ScopedRecordingMessages messages;
+    TPSD4 pump;
+    pump.SetStatus(Reply("/0@"));
+    EXPECT_TRUE(pump.LastReplyValid());
+    const struct {
+        std::string reply;
+        bool valid;
+        bool busy;
+    } cases[] = {
+        {"/0`12", true, false}, {"/0\xE2\x80\x98", true, false}, {"/0@12", true, true},
+        {"/0Z", false, false},  {"/07", false, false},           {"xx`garbage", false, false},
+        {"/9@", false, false},  {"A +`01", false, false},        {"0/`", false, false},
+    };
+    for (const auto& c : cases) {
+        pump.pState = ps_No_error;
+        pump.SetStatus(Reply(c.reply));
+        EXPECT_EQ(pump.LastReplyValid(), c.valid) << c.reply;
+        EXPECT_EQ(pump.pBusy, c.busy) << c.reply;
+        EXPECT_EQ(pump.pState, ps_No_error) << c.reply;
+    }
+    // One box for the run of replies that were no frames at all.
+    EXPECT_EQ(messages.recorder.Messages(),
+              std::vector<std::string>{"Set pump states failed. Used string: xx`garbage"});
+}
+
+TEST(PSD4Interface, SerialComesOnlyFromReadyRepliesOfDigits) {
+    const struct {
+        const char* first;
+        const char* second;
+        int serial;
+    } cases[] = {
+        {"/0`1234", "/0`5678", 12345678},
+        {"/0\xE2\x80\x98"
+         "1234",
+         "/0`0", 12340},
+        {"", "/0`5678", -1},
+        {"/0`-12", "/0`345", -1},
+        {"/0`", "/0`5678", -1},
+        {"/0`1234", "/0`5678x", -1},
+        {"/0`1234 ", "/0`5678", -1},
+        {"/0@1234", "/0`5678", -1},
+        {"/0c1234", "/0`5678", -1},
+        {"/1`1234", "/0`5678", -1},
+        {"/0Z1234", "/0`5678", -1},
+        {"/0`123456", "/0`7", -1},
+        {"/0`99999", "/0`99999", -1},
+        {"/0`21474", "/0`83647", 2147483647},
+        {"/0`21474", "/0`83648", -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SerialFromPositionReplies(c.first, c.second), c.serial)
+            << c.first << " | " << c.second;
+}
+
 TEST(PSD4Interface, StatusAsStringSpellsOutTheState) {
     ScopedRecordingMessages messages;
     TPSD4 pump;

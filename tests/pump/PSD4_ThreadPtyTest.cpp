@@ -104,6 +104,7 @@ TEST(PSD4ThreadPty, KeepsThePumpOnTheRequestedProgramAndStopsItOnTerminate) {
         gate, [&] { return worker.GUIIn.IsTerminated; }, 20s));
     worker.Join();
     EXPECT_EQ(worker.GUIIn.Command, "TR");
+    EXPECT_TRUE(worker.GUIIn.SafeStopConfirmed);
     for (const auto& frame : rig.ReceivedSince(mark))
         EXPECT_TRUE(frame == "/1T\\r" || frame == "/1Q\\r") << frame;
     EXPECT_FALSE(rig.Server().State().Busy);
@@ -136,6 +137,7 @@ TEST(PSD4ThreadPty, UnpluggedPumpEndsTheWorkerWithFailedToTerminate) {
         gate, [&] { return worker.GUIIn.IsTerminated; }, 30s));
     worker.Join();
     EXPECT_EQ(worker.GUIIn.aMessage, "Failed to terminate");
+    EXPECT_FALSE(worker.GUIIn.SafeStopConfirmed);
     EXPECT_EQ(worker.GUIIn.Command, "") << "the pump was not seen to stop";
     EXPECT_EQ(messages.recorder.Messages(), Frames{"Set pump states failed. Used string: "});
 }

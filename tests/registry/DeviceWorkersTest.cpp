@@ -170,4 +170,36 @@ TEST_F(DeviceWorkers, TerminateBringsEveryDeviceToASafeStateAndFreesItsWorker) {
     EXPECT_EQ(env.diagnostics.Count("ThreadPUMP|Destroy thread: Set 1 Humidifier"), 1);
 }
 
+// The shutdown names every device whose worker could not confirm it safe, and only those.
+TEST_F(DeviceWorkers, StopNamesTheDevicesNotConfirmedSafe) {
+    SimMFCPeer obeying;
+    SimMFCPeer stubborn;
+    TDeviceInfo a = Device(obeying.port, dtMFCA, "Set 1 MFC A");
+    TDeviceInfo b = Device(stubborn.port, dtMFCB, "Set 1 MFC B");
+    TDeviceInfo demo = Device("COM0", dtMFCDemo, "Demo");
+    Start(a);
+    Start(b);
+    Start(demo);
+    TMFCThread* workerA = DevicesLocal[0].ThreadMFC;
+    TMFCThread* workerB = DevicesLocal[1].ThreadMFC;
+    ASSERT_TRUE(workerA && workerB);
+    workerA->GUIOut.DeviceStatus.Setpoint_pct = 50;
+    workerB->GUIOut.DeviceStatus.Setpoint_pct = 50;
+    ASSERT_TRUE(env.ServeUntil(
+        [&] { return obeying.SetpointCounts() == 32000 && stubborn.SetpointCounts() == 32000; }));
+
+    // This controller acknowledges setpoint 0 but keeps reporting 32000 counts.
+    stubborn.server->WithInstrument(
+        [](TSimInstrument& mfc) { static_cast<TSimMFC&>(mfc).SetIgnoreSetpoints(true); });
+    std::vector<std::string> unconfirmed;
+    EXPECT_TRUE(StopAllWorkers(env.gate.queue, 120s, {},
+                               [&](const std::string& port) { unconfirmed.push_back(port); }));
+    EXPECT_EQ(unconfirmed, std::vector<std::string>{stubborn.port});
+    EXPECT_EQ(env.diagnostics.Count("DeviceInfo|" + UnconfirmedStopLine(stubborn.port)), 1);
+    EXPECT_EQ(UnconfirmedStopLine("COM3"),
+              "Stop not confirmed on COM3: the device may still be running");
+    EXPECT_EQ(obeying.SetpointCounts(), 0);
+    EXPECT_EQ(ActiveThreadCount(), 0);
+}
+
 } // namespace
