@@ -9,9 +9,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <poll.h>
+#include <spawn.h>
 #include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -267,5 +276,101 @@ TEST_F(DeviceSearchRig, ALogThatFailsEndsTheSearchWithAResultInsteadOfAnExceptio
     EXPECT_FALSE(result.Completed);
     EXPECT_EQ(result.Failure, "log pane gone");
 }
+
+#ifdef ORVELLO_RIG_PATH
+
+// The orvello-rig program with one instrument set in a given port folder, its control lines on
+// a pipe to its standard input.
+class TRigProgram {
+public:
+    explicit TRigProgram(const std::string& portDir) {
+        int in[2], out[2];
+        if (::pipe(in) != 0 || ::pipe(out) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        for (int fd : {in[0], in[1], out[0], out[1]})
+            posix_spawn_file_actions_addclose(&actions, fd);
+        std::vector<std::string> arguments = {ORVELLO_RIG_PATH, "--port-dir", portDir, "--sets",
+                                              "1"};
+        std::vector<char*> argv;
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, ORVELLO_RIG_PATH, &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(in[0]);
+        ::close(out[1]);
+        input_ = in[1];
+        output_ = out[0];
+    }
+    ~TRigProgram() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            // A rig that ignores the signal must not hold the suite up.
+            for (int i = 0; i < 500 && ::waitpid(pid_, nullptr, WNOHANG) == 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (::kill(pid_, 0) == 0) {
+                ::kill(pid_, SIGKILL);
+                ::waitpid(pid_, nullptr, 0);
+            }
+        }
+        for (int fd : {input_, output_})
+            if (fd >= 0)
+                ::close(fd);
+    }
+
+    // Reads the rig's lines until "ready"; false with the last line seen when it does not come.
+    bool WaitUntilReady(std::string& lastLine) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        std::string buffer;
+        while (std::chrono::steady_clock::now() < deadline) {
+            pollfd entry{output_, POLLIN, 0};
+            if (::poll(&entry, 1, 200) <= 0)
+                continue;
+            char chunk[256];
+            const ssize_t n = ::read(output_, chunk, sizeof chunk);
+            if (n <= 0)
+                return false;
+            buffer.append(chunk, static_cast<std::size_t>(n));
+            for (std::size_t end; (end = buffer.find('\n')) != std::string::npos;) {
+                lastLine = buffer.substr(0, end);
+                buffer.erase(0, end + 1);
+                if (lastLine == "ready")
+                    return true;
+            }
+        }
+        return false;
+    }
+    void Send(const std::string& line) const {
+        [[maybe_unused]] const ssize_t n = ::write(input_, line.data(), line.size());
+    }
+
+private:
+    pid_t pid_ = -1;
+    int input_ = -1;
+    int output_ = -1;
+};
+
+TEST_F(DeviceSearchRig, FindsTheInstrumentsOfTheRigProgram) {
+    TRigProgram rig(folder_.string());
+    std::string lastLine = "<nothing>";
+    ASSERT_TRUE(rig.WaitUntilReady(lastLine))
+        << "waited 30 s for the rig's \"ready\", last line: " << lastLine;
+    const TDeviceSearchResult result = Search();
+    EXPECT_TRUE(result.Completed) << result.Failure;
+    ASSERT_EQ(DevicesLocal.size(), 3u) << Log();
+    ExpectKnownRow(DevicesLocal[0], 0, "COM3");
+    ExpectKnownRow(DevicesLocal[1], 1, "COM4");
+    ExpectKnownRow(DevicesLocal[2], 2, "COM5");
+    EXPECT_EQ(PortLines("COM3"), std::vector<std::string>{"Valid MFC found!!!"}) << Log();
+    EXPECT_EQ(PortLines("COM4"), std::vector<std::string>{"Valid MFC found!!!"}) << Log();
+    EXPECT_EQ(PortLines("COM5"), std::vector<std::string>{"Pump found!!!"}) << Log();
+}
+
+#endif
 
 } // namespace
