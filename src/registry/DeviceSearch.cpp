@@ -53,8 +53,8 @@ bool ProbeMFC(const std::string& port, std::string& Feedback, TDeviceInfo& Known
     Feedback += "    Query port:" + port + CRLF;
     std::string response;
     std::string status;
-    // Only the second answer counts: the first query may meet a controller that still holds a
-    // half line from whoever used the port before.
+    // Only the second answer counts: the first query clears whatever half line an earlier user
+    // of the port left in the controller's input.
     SendASCII(port, "A??M5\r", true, response, status);
     response.clear();
     status.clear();

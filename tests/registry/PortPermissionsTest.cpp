@@ -4,6 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 struct stat Device(uid_t owner, gid_t group, mode_t permissions) {
@@ -87,6 +94,58 @@ TEST(PortPermissions, APortWithoutAPathOrThatIsMissingHasNoPermissionProblem) {
     EXPECT_FALSE(CheckPortPermissions(""));
     EXPECT_FALSE(CheckPortPermissions("../etc/passwd"));
     EXPECT_FALSE(CheckPortPermissions("/nonexistent/orvello/ttyUSB9"));
+}
+
+// The whole check on a real file, in a child process that runs as a user without access: root
+// itself would pass every check.
+TEST(PortPermissions, ADeviceTheUserMayNotOpenIsReportedWithItsPathAndMode) {
+    namespace fs = std::filesystem;
+    std::string pattern = (fs::temp_directory_path() / "orvello-perm-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const fs::path folder = pattern;
+    const std::string device = (folder / "ttyFAKE0").string();
+    const int fd = ::open(device.c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    // The folder must let the other user reach the file; the file itself must not.
+    ASSERT_EQ(::chmod(folder.c_str(), 0711), 0);
+    ASSERT_EQ(::chmod(device.c_str(), geteuid() == 0 ? 0660 : 0000), 0);
+
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        if (geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        const std::string line = CheckPortPermissions(device).value_or("<none>");
+        [[maybe_unused]] const ssize_t n = ::write(pipeEnds[1], line.data(), line.size());
+        ::_exit(0);
+    }
+    ::close(pipeEnds[1]);
+    std::string line;
+    char chunk[512];
+    for (ssize_t n; (n = ::read(pipeEnds[0], chunk, sizeof chunk)) > 0;)
+        line.append(chunk, static_cast<std::size_t>(n));
+    ::close(pipeEnds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2)
+        GTEST_SKIP() << "cannot switch to another user here";
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    EXPECT_EQ(line.rfind("Port " + device + " cannot be opened: no permission to read and write " +
+                             device + " (owner ",
+                         0),
+              0u)
+        << line;
+    EXPECT_NE(line.find(geteuid() == 0 ? "mode -rw-rw----)" : "mode ----------)"),
+              std::string::npos)
+        << line;
 }
 
 } // namespace
