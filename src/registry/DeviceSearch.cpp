@@ -76,15 +76,8 @@ bool ProbeMFC(const std::string& port, std::string& Feedback, TDeviceInfo& Known
 bool ProbePump(const std::string& port, std::string& Feedback, TDeviceInfo& Known) {
     TPSD4 pump;
     pump.Connect(port);
-    int serial = -1;
-    try {
-        serial = pump.Serial();
-    } catch (const std::exception& error) {
-        // Something answered the position queries, but not with digits: not a pump we know.
-        Feedback += std::string("    => Pump serial unreadable: ") + error.what() + CRLF;
-        Feedback += std::string("    => No pump found") + CRLF;
-        return false;
-    }
+    // -1 when the position replies are missing or hold anything but digits: no pump we know.
+    const int serial = pump.Serial();
     Feedback += "    => Pump serial:" + std::to_string(serial) + CRLF;
     if (serial > 0 && MatchKnownDevice(std::to_string(serial), Known)) {
         Feedback += "    => Pump found:" + Known.NameRole + CRLF;
