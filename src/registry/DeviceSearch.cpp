@@ -162,6 +162,10 @@ TDeviceSearchResult SearchDevices(const TDeviceSearchHooks& hooks) noexcept {
         Call(hooks.MM, "Searching for Kelvane and Drosset devices, this may take a while");
         Serve(hooks);
         const std::vector<std::string> ports = GetSerialPortList();
+        // A rig port folder that cannot be trusted is left out of the list; say so, or the
+        // operator would look for the simulated instruments in vain.
+        if (const std::string notice = RigPortFolderNotice(); !notice.empty())
+            Call(hooks.MM, notice);
         Call(hooks.MM, "Found ports: " + JoinPortNames(ports));
         for (const std::string& port : ports) {
             if (ScanPort(port, hooks))

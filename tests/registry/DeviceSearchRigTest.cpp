@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -267,6 +269,20 @@ TEST_F(DeviceSearchRig, WithoutPortsTheListEndsEmpty) {
     };
     EXPECT_EQ(log_, expected) << Log();
     EXPECT_TRUE(DevicesLocal.empty());
+}
+
+TEST_F(DeviceSearchRig, APortFolderOthersCanWriteIsIgnoredWithOneLine) {
+    StartRig();
+    fs::permissions(folder_, fs::perms::all);
+    const TDeviceSearchResult result = Search();
+    EXPECT_TRUE(result.Completed) << result.Failure;
+    EXPECT_EQ(result.PortsScanned, 0) << "no rig port is probed";
+    const std::string notice = "Port folder " + folder_.string() + " ignored: ";
+    EXPECT_EQ(std::count_if(log_.begin(), log_.end(),
+                            [&](const std::string& line) { return line.rfind(notice, 0) == 0; }),
+              1)
+        << Log();
+    fs::permissions(folder_, fs::perms::owner_all);
 }
 
 TEST_F(DeviceSearchRig, ALogThatFailsEndsTheSearchWithAResultInsteadOfAnException) {
