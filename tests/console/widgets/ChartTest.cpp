@@ -154,6 +154,13 @@ void ChartTest::DraggingARectangleZoomsAndAClickOutsideGoesBack() {
     const double expectedXLower = shown.Plot()->xAxis->pixelToCoord(from.x());
     const double expectedXUpper = shown.Plot()->xAxis->pixelToCoord(to.x());
 
+    // Only the left button zooms.
+    SendMouse(shown.Plot(), QEvent::MouseButtonPress, from, Qt::RightButton, Qt::RightButton);
+    SendMouse(shown.Plot(), QEvent::MouseMove, to, Qt::NoButton, Qt::RightButton);
+    SendMouse(shown.Plot(), QEvent::MouseButtonRelease, to, Qt::RightButton, Qt::NoButton);
+    QVERIFY(shown.chart.IsAutoRange());
+    QCOMPARE(shown.chart.ZoomStepsBack(), 0);
+
     Drag(shown.Plot(), from, to);
     QVERIFY(!shown.chart.IsAutoRange());
     QCOMPARE(shown.chart.ZoomStepsBack(), 1);
