@@ -5,7 +5,9 @@
 #include <QThread>
 
 #include <atomic>
+#include <memory>
 #include <stdexcept>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -15,6 +17,7 @@ private slots:
     void OnTheMainThreadWorkRunsAtOnce();
     void WorkersWaitForTheirWorkToRunOnTheMainThread();
     void AnExceptionReachesTheWorker();
+    void AStopOrACloseLetsAWaitingWorkerGoUnserved();
 };
 
 void QtMainThreadGateTest::OnTheMainThreadWorkRunsAtOnce() {
@@ -67,6 +70,33 @@ void QtMainThreadGateTest::AnExceptionReachesTheWorker() {
     QTRY_VERIFY_WITH_TIMEOUT(done.load(), 30000);
     worker.join();
     QCOMPARE(caught, std::string("no such device"));
+}
+
+// Nobody turns the event loop here: only the stop request or the close can end the waits, and
+// the work, posted but never taken up, must not run later either.
+void QtMainThreadGateTest::AStopOrACloseLetsAWaitingWorkerGoUnserved() {
+    auto gate = std::make_unique<TQtMainThreadGate>();
+    std::atomic<int> ran{0};
+    std::atomic<int> unserved{0};
+    std::stop_source stopSource;
+    std::thread stopped([&] {
+        if (!gate->RunOnMainThread([&] { ++ran; }, stopSource.get_token()))
+            ++unserved;
+    });
+    std::thread closed([&] {
+        if (!gate->RunOnMainThread([&] { ++ran; }))
+            ++unserved;
+    });
+    QThread::msleep(100); // both are waiting by now, most likely; either order is a valid test
+    stopSource.request_stop();
+    stopped.join();
+    gate->Close();
+    closed.join();
+    QCOMPARE(unserved.load(), 2);
+    QVERIFY(gate->RunOnMainThread([&] { ++ran; })); // on the main thread it runs at once
+    QCoreApplication::processEvents(); // the posted calls find their hand-overs dropped
+    QCOMPARE(ran.load(), 1);
+    gate.reset();
 }
 
 QTEST_MAIN(QtMainThreadGateTest)
