@@ -118,18 +118,31 @@ void TFormOrvello::FormCreate() {
     TimerEngine->start();
 }
 
+namespace {
+
+void AddDeviceRow(QTreeWidget& list, const TDeviceInfo& device) {
+    auto* row = new QTreeWidgetItem(&list);
+    row->setText(0, QString::fromStdString(device.COMPort));
+    row->setText(1, QStringLiteral("Unknown"));
+    row->setText(2, QString::fromUtf8(InstrumentName(device.DevType)));
+    row->setText(3, QString::fromUtf8(DeviceTypeName(device.DevType)));
+    row->setText(4, QString::fromStdString(device.NameRole));
+}
+
+} // namespace
+
 void TFormOrvello::FillDeviceList() {
     ListViewDevices->clear();
     ListViewDevices->ForgetFocusedRow();
-    if (DevicesLocal.empty())
-        return;
-    const TDeviceInfo& first = DevicesLocal.front();
-    auto* row = new QTreeWidgetItem(ListViewDevices);
-    row->setText(0, QString::fromStdString(first.COMPort));
-    row->setText(1, QStringLiteral("Unknown"));
-    row->setText(2, QString::fromUtf8(InstrumentName(first.DevType)));
-    row->setText(3, QString::fromUtf8(DeviceTypeName(first.DevType)));
-    row->setText(4, QString::fromStdString(first.NameRole));
+    if (!DevicesLocal.empty())
+        AddDeviceRow(*ListViewDevices, DevicesLocal.front());
+}
+
+void TFormOrvello::ListAllDevices() {
+    ListViewDevices->clear();
+    ListViewDevices->ForgetFocusedRow();
+    for (const TDeviceInfo& device : DevicesLocal)
+        AddDeviceRow(*ListViewDevices, device);
 }
 
 void TFormOrvello::FillFluidLists() {

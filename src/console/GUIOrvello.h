@@ -90,6 +90,10 @@ public:
     const QString& LogFolder() const { return logFolder_; }
     QString SessionLogPath() const;
 
+    // One row per record of DevicesLocal, every row "Unknown", no device focused (the device
+    // search fills the list this way).
+    void ListAllDevices();
+
     // Stops every worker (bounded) and frees them; true when all stopped. Serves hand-overs and
     // events meanwhile.
     bool StopWorkers();
