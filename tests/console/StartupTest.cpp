@@ -4,6 +4,7 @@
 #include "console/widgets/DoubleEdit.h"
 #include "console/widgets/Lamp.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QFile>

@@ -1,0 +1,91 @@
+// The chart, the segment-program table and the data table, and the display time unit.
+#include "ConsoleTestSupport.h"
+
+#include "console/widgets/Chart.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+// Chooses a menu entry as the operator does: the entry's action is triggered from its menu.
+void Choose(TFormOrvello& window, const char* entry) {
+    auto* action = window.findChild<QAction*>(QString::fromUtf8(entry));
+    QVERIFY2(action, entry);
+    action->trigger();
+}
+
+} // namespace
+
+class DataViewsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void TheThreeViewsSwitch_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("data table") << "ShowData1" << "MemoData";
+        QTest::newRow("program table") << "ShowSegmentProgram1" << "MemoSegments";
+        QTest::newRow("graph") << "ShowTable1" << "RtGraph2DMain";
+    }
+
+    void TheThreeViewsSwitch() {
+        QFETCH(QString, entry);
+        QFETCH(QString, shown);
+        TConsoleFixture fixture;
+        TFormOrvello& window = *fixture.window;
+        Choose(window, "ShowData1"); // away from the start view first
+        Choose(window, entry.toUtf8().constData());
+        for (const char* view : {"RtGraph2DMain", "MemoSegments", "MemoData"})
+            QCOMPARE(!fixture.Find<QWidget>(view)->isHidden(), shown == QLatin1String(view));
+        int ticked = 0;
+        for (QAction* action : {window.ShowTable1, window.ShowSegmentProgram1, window.ShowData1})
+            ticked += action->isChecked() ? 1 : 0;
+        QCOMPARE(ticked, 1);
+        QVERIFY(window.findChild<QAction*>(entry)->isChecked());
+    }
+
+    void TheProgramTableShowsTheSelectedDevices() {
+        TConsoleFixture fixture;
+        TFormOrvello& window = *fixture.window;
+        fixture.ClickRow("X-COM");
+        const QString table = window.MemoSegments->toPlainText();
+        QVERIFY2(table.startsWith(QStringLiteral(" Segment programs \n") + QString(28 + 17, '=')),
+                 qPrintable(table));
+        QVERIFY(table.contains(QStringLiteral("X-COM")));
+
+        Choose(window, "ShowSegmentPrograms1"); // unticked: the table empties
+        QVERIFY(!window.ShowSegmentPrograms1->isChecked());
+        QVERIFY(window.MemoSegments->toPlainText().isEmpty());
+    }
+
+    void TimeUnitsRelabelTheCaptions_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("letter");
+        QTest::addColumn<double>("factor");
+        QTest::newRow("hour") << "Hour1" << "h" << 60.0;
+        QTest::newRow("day") << "Day1" << "d" << 1440.0;
+        QTest::newRow("minute") << "Minute1" << "m" << 1.0;
+    }
+
+    void TimeUnitsRelabelTheCaptions() {
+        QFETCH(QString, entry);
+        QFETCH(QString, letter);
+        QFETCH(double, factor);
+        TConsoleFixture fixture;
+        TFormOrvello& window = *fixture.window;
+        Choose(window, "Day1");
+        Choose(window, entry.toUtf8().constData());
+        QCOMPARE(window.TimeUnitFactor(), factor);
+        QCOMPARE(window.LabelSegmentStartTime->text(), "Start time, " + letter);
+        QCOMPARE(window.LabelMixSegmentsTime->text(), "Time, " + letter);
+        QCOMPARE(window.Minute1->isChecked(), letter == "m");
+        QCOMPARE(window.Hour1->isChecked(), letter == "h");
+        QCOMPARE(window.Day1->isChecked(), letter == "d");
+    }
+};
+
+QTEST_MAIN(DataViewsTest)
+#include "DataViewsTest.moc"
