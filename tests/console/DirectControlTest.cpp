@@ -35,7 +35,7 @@ private slots:
         const TDeviceInfo device = fixture.Device("X-COM");
         QVERIFY(device.ThreadMFC != nullptr);
         QCOMPARE(device.ControlMode, dcmIdle);
-        QCOMPARE(device.FluidID, 0); // the first gas after the heading
+        QCOMPARE(device.FluidID, window.ComboBoxDeviceFluid->itemData(1).toInt());
         QCOMPARE(window.ListViewDevices->topLevelItem(0)->text(1), QStringLiteral("Ready"));
         auto* lamp = dynamic_cast<TLamp*>(device.Led);
         QVERIFY(lamp);
