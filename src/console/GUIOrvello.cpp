@@ -25,8 +25,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -183,6 +186,7 @@ void TFormOrvello::MM(const std::string& message) {
     // time whatever it holds.
     MemoMain->appendPlainText(line);
     MemoMain->verticalScrollBar()->setValue(MemoMain->verticalScrollBar()->maximum());
+    MemoMain->horizontalScrollBar()->setValue(0); // lines start with their time stamp
 }
 
 bool TFormOrvello::GetSelectedDevice(TDeviceInfo& device) {
@@ -281,6 +285,21 @@ bool TFormOrvello::StopWorkers() {
         MM("Some workers did not stop within 20 s; their devices may still hold a setpoint.");
     workersStopped_ = stopped;
     return stopped;
+}
+
+void TFormOrvello::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shownOnce_)
+        return;
+    shownOnce_ = true;
+    // The panels' design sizes, once the window has its real size: the splitters share out
+    // whatever is left to the middle.
+    const int height = SplitterTop->height();
+    SplitterTop->setSizes({200, std::max(height - 200 - SplitterTop->handleWidth(), 30)});
+    const int lower = SplitterBottom->height();
+    SplitterBottom->setSizes({std::max(lower - 150 - SplitterBottom->handleWidth(), 30), 150});
+    const int width = SplitterVertical->width();
+    SplitterVertical->setSizes({400, std::max(width - 400 - SplitterVertical->handleWidth(), 30)});
 }
 
 void TFormOrvello::closeEvent(QCloseEvent* event) {

@@ -100,6 +100,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -306,6 +307,7 @@ private:
     // Set while a record is being shown: values set from code then do not store anything.
     int showingDevice_ = 0;
     bool closing_ = false;
+    bool shownOnce_ = false;
     bool workersStopped_ = false;
 
     // The named controls that choose a tip, and the tip shown last.

@@ -201,6 +201,7 @@ QWidget* TFormOrvello::BuildConfigureTab() {
         Named(new QLineEdit(QStringLiteral("e.g. Cathode side"), tab), "EditDeviceName");
     LabelColor = MakeLabel(tab, "LabelColor", "Device color in software");
     RtColorPickComboDeviceColor = Named(new TColorPickCombo(tab), "RtColorPickComboDeviceColor");
+    RtColorPickComboDeviceColor->setFixedSize(120, 24);
     LabelDeviceColor = MakeLabel(tab, "LabelDeviceColor", "Color code");
     LabelDeviceColor->setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 9));
     connect(RtColorPickComboDeviceColor, &TColorPickCombo::Changed, this,
