@@ -44,6 +44,19 @@ private slots:
         QVERIFY(window.ListViewDevices->topLevelItem(0)->isSelected());
     }
 
+    void ArrowKeysShowEachDeviceAsItGetsTheFocus() {
+        TConsoleFixture fixture(TwoDevices());
+        TFormOrvello& window = *fixture.window;
+        window.ListAllDevices();
+        fixture.ClickRow("X-COM");
+        QTest::keyClick(window.ListViewDevices, Qt::Key_Down);
+        QCOMPARE(window.EditDeviceName->text(), QStringLiteral("Second Demo"));
+        QTest::keyClick(window.ListViewDevices, Qt::Key_Up);
+        QCOMPARE(window.EditDeviceName->text(), QStringLiteral("Virtual Demo"));
+        QCOMPARE(fixture.Device("X-COM").Setpoint_gui, 0.0);
+        QCOMPARE(fixture.Device("X-COM2").Setpoint_gui, 70.0);
+    }
+
     void ShowingADeviceNeverStoresIntoTheFocusedOne() {
         TConsoleFixture fixture(TwoDevices());
         TFormOrvello& window = *fixture.window;
