@@ -31,6 +31,7 @@ void TConsoleEngineHost::Attach(TDeviceInfo& device) {
 
 void TConsoleEngineHost::StyleCurve(TChartCurve& curve, const TDeviceInfo& device) const {
     curve.SetColor(DeviceQColor(device.Color));
+    curve.SetSymbol(ChartSymbolOf(device.DevType));
 }
 
 TChartCurve* TConsoleEngineHost::SegmentCurve(const TDeviceInfo& device) {
@@ -38,7 +39,6 @@ TChartCurve* TConsoleEngineHost::SegmentCurve(const TDeviceInfo& device) {
     if (!objects.SerieSegment) {
         objects.SerieSegment = form_.RtGraph2DMain->AddCurve(DeviceQColor(device.Color),
                                                              ChartSymbolOf(device.DevType), true);
-        objects.SerieSegment->ScaleX(1.0 / form_.TimeUnitFactor());
         objects.SerieSegment->SetVisible(form_.ShowSegmentPrograms1->isChecked());
     }
     StyleCurve(*objects.SerieSegment, device);
@@ -50,7 +50,6 @@ TChartCurve* TConsoleEngineHost::FlowCurve(const TDeviceInfo& device) {
     if (!objects.SerieFlow) {
         objects.SerieFlow = form_.RtGraph2DMain->AddCurve(DeviceQColor(device.Color),
                                                           ChartSymbolOf(device.DevType), false);
-        objects.SerieFlow->ScaleX(1.0 / form_.TimeUnitFactor());
         objects.SerieFlow->SetVisible(form_.Showachievedflows1->isChecked());
     }
     StyleCurve(*objects.SerieFlow, device);

@@ -124,10 +124,8 @@ void TFormOrvello::SetTimeUnit(const std::string& unit) {
     RtGraph2DMain->SetXCaption(QStringLiteral("Time, ") + letter);
     LabelSegmentStartTime->setText(QStringLiteral("Start time, ") + letter);
     LabelMixSegmentsTime->setText(QStringLiteral("Time, ") + letter);
-    // Curves hold minutes; each shows them in the display unit.
-    for (bool program : {true, false})
-        for (TChartCurve* curve : engineHost_->AllCurves(program))
-            curve->ScaleX(1.0 / timeUnitFactor_);
+    // Curves hold minutes; the chart shows every one of them in the display unit.
+    RtGraph2DMain->SetTimeUnitFactor(timeUnitFactor_);
     RtGraph2DMain->Replot();
 
     TDeviceInfo device;

@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <qcustomplot.h>
 
 namespace {
 
@@ -26,9 +28,12 @@ private slots:
     void TheThreeViewsSwitch_data() {
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("data table") << "ShowData1" << "MemoData";
-        QTest::newRow("program table") << "ShowSegmentProgram1" << "MemoSegments";
-        QTest::newRow("graph") << "ShowTable1" << "RtGraph2DMain";
+        QTest::newRow("data table") << "ShowData1"
+                                    << "MemoData";
+        QTest::newRow("program table") << "ShowSegmentProgram1"
+                                       << "MemoSegments";
+        QTest::newRow("graph") << "ShowTable1"
+                               << "RtGraph2DMain";
     }
 
     void TheThreeViewsSwitch() {
@@ -65,9 +70,12 @@ private slots:
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("letter");
         QTest::addColumn<double>("factor");
-        QTest::newRow("hour") << "Hour1" << "h" << 60.0;
-        QTest::newRow("day") << "Day1" << "d" << 1440.0;
-        QTest::newRow("minute") << "Minute1" << "m" << 1.0;
+        QTest::newRow("hour") << "Hour1"
+                              << "h" << 60.0;
+        QTest::newRow("day") << "Day1"
+                             << "d" << 1440.0;
+        QTest::newRow("minute") << "Minute1"
+                                << "m" << 1.0;
     }
 
     void TimeUnitsRelabelTheCaptions() {
@@ -84,6 +92,53 @@ private slots:
         QCOMPARE(window.Minute1->isChecked(), letter == "m");
         QCOMPARE(window.Hour1->isChecked(), letter == "h");
         QCOMPARE(window.Day1->isChecked(), letter == "d");
+    }
+
+    void ATimeUnitRescalesEveryCurve() {
+        TConsoleFixture fixture;
+        TFormOrvello& window = *fixture.window;
+        fixture.ClickRow("X-COM");
+        ConfigureFocusedDevice(window);
+        ShowTab(window, "TabSheetSegment");
+        TConsoleFixture::Click(window.ButtonSegmentProgramStart);
+        const TDeviceObjects& curves = window.EngineHost().Objects("X-COM");
+        QVERIFY(curves.SerieSegment && curves.SerieFlow);
+        WAIT_UNTIL(curves.SerieFlow->PointCount() >= 2, 20000, "flow points",
+                   QString::number(curves.SerieFlow->PointCount()));
+
+        // The program's last point: its last segment at 4 minutes, held 1 % beyond.
+        const auto lastKey = [](const TChartCurve* curve) {
+            return (curve->Graph()->data()->constEnd() - 1)->key;
+        };
+        QCOMPARE(lastKey(curves.SerieSegment), 4.04);
+        const double flowMinutes = lastKey(curves.SerieFlow);
+        Choose(window, "Hour1");
+        QCOMPARE(window.RtGraph2DMain->XCaption(), QStringLiteral("Time, h"));
+        QCOMPARE(lastKey(curves.SerieSegment), 4.04 / 60);
+        QCOMPARE(lastKey(curves.SerieFlow), flowMinutes / 60);
+        Choose(window, "Minute1");
+        QCOMPARE(window.RtGraph2DMain->XCaption(), QStringLiteral("Time, m"));
+        QCOMPARE(lastKey(curves.SerieSegment), 4.04);
+    }
+
+    void CurvesCreatedWhileSwitchedOffStartHidden() {
+        TConsoleFixture fixture;
+        TFormOrvello& window = *fixture.window;
+        Choose(window, "ShowSegmentPrograms1");
+        Choose(window, "Showachievedflows1");
+        fixture.ClickRow("X-COM");
+        ConfigureFocusedDevice(window);
+        ShowTab(window, "TabSheetSegment");
+        TConsoleFixture::Click(window.ButtonSegmentProgramStart);
+        const TDeviceObjects& curves = window.EngineHost().Objects("X-COM");
+        QVERIFY(curves.SerieSegment && curves.SerieFlow);
+        QVERIFY(!curves.SerieSegment->IsVisible());
+        QVERIFY(!curves.SerieFlow->IsVisible());
+
+        Choose(window, "ShowSegmentPrograms1");
+        Choose(window, "Showachievedflows1");
+        QVERIFY(curves.SerieSegment->IsVisible());
+        QVERIFY(curves.SerieFlow->IsVisible());
     }
 };
 
