@@ -185,8 +185,9 @@ void TFormOrvello::MM(const std::string& message) {
     // The pane keeps a bounded number of lines (set where it is built); appending is constant
     // time whatever it holds.
     MemoMain->appendPlainText(line);
-    MemoMain->verticalScrollBar()->setValue(MemoMain->verticalScrollBar()->maximum());
-    MemoMain->horizontalScrollBar()->setValue(0); // lines start with their time stamp
+    // The last line in view from its start, where its time stamp is.
+    MemoMain->moveCursor(QTextCursor::End);
+    MemoMain->moveCursor(QTextCursor::StartOfBlock);
 }
 
 bool TFormOrvello::GetSelectedDevice(TDeviceInfo& device) {
