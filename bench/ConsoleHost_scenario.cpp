@@ -88,6 +88,7 @@ int main(int argc, char** argv) {
         window.ListAllDevices();
         TConsoleEngineHost& host = window.EngineHost();
 
+        const double startMegabytes = ResidentMegabytes();
         double startMs = 0;
         double endMs = 0;
         for (int second = 0; second < seconds; ++second) {
@@ -113,7 +114,8 @@ int main(int argc, char** argv) {
                     endMs / WindowSeconds);
         std::printf("one flow log save of %zu table lines: %.1f ms\n", host.DataLines().size(),
                     saveMs);
-        std::printf("resident memory at the end: %.1f MB\n", ResidentMegabytes());
+        std::printf("resident memory at the start: %.1f MB, at the end: %.1f MB\n", startMegabytes,
+                    ResidentMegabytes());
         window.close();
     }
     SetClock(nullptr);

@@ -27,6 +27,8 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
@@ -184,10 +186,16 @@ void TFormOrvello::MM(const std::string& message) {
         return;
     // The pane keeps a bounded number of lines (set where it is built); appending is constant
     // time whatever it holds.
+    const bool first = MemoMain->document()->isEmpty();
     MemoMain->appendPlainText(line);
-    // The last line in view from its start, where its time stamp is.
-    MemoMain->moveCursor(QTextCursor::End);
-    MemoMain->moveCursor(QTextCursor::StartOfBlock);
+    // The first line goes into the empty first block and takes the pane's cursor to its end,
+    // which would keep the pane scrolled to the right; the cursor stays at the start instead.
+    if (first)
+        MemoMain->setTextCursor(QTextCursor(MemoMain->document()));
+    // Scrolled by its bars: moving the text cursor would lay out every line it passes, which
+    // costs memory per line for as long as the line is kept.
+    MemoMain->verticalScrollBar()->setValue(MemoMain->verticalScrollBar()->maximum());
+    MemoMain->horizontalScrollBar()->setValue(0); // lines start with their time stamp
 }
 
 bool TFormOrvello::GetSelectedDevice(TDeviceInfo& device) {

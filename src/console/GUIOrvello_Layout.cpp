@@ -55,6 +55,8 @@ QPlainTextEdit* MakeMemo(QWidget* parent, const char* name) {
     memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A pane that grows for a week must not keep an undo history of every line appended.
+    memo->setUndoRedoEnabled(false);
     return memo;
 }
 
