@@ -393,7 +393,7 @@ void TChart::MousePressed(QMouseEvent* event) {
     pressPos_ = event->pos();
     pressOutside_ = !plot_->axisRect()->rect().contains(event->pos());
     panning_ = false;
-    if (pressOutside_) {
+    if (pressOutside_ || event->button() != Qt::LeftButton) {
         plot_->setSelectionRectMode(QCP::srmNone);
     } else if (event->modifiers() & Qt::ShiftModifier) {
         // Without a selection rectangle the press goes to the plot area, which drags.

@@ -89,14 +89,15 @@ QString TipMarkupToHtml(const QString& markup) {
         } else if (name == "/bc") {
             replacement = "</span>";
         } else if (name == "line") {
+            // Qt centres an <hr> and draws it across the whole block; a table of one cell with
+            // a top border gives a left-aligned rule. The width goes on the cell: inside a box,
+            // a width on the table would be stretched to the box.
             const int width = Pixels(Parameters(argument), "width", 100);
-            // Qt centres an <hr> and draws it across the whole block; a table of one empty cell
-            // with a top border gives a left-aligned rule of the asked width.
-            replacement = QString("<table cellspacing=\"0\" cellpadding=\"0\" width=\"%1\" "
-                                  "style=\"border-collapse:collapse;\"><tr><td "
+            replacement = QString("<table cellspacing=\"0\" cellpadding=\"0\" "
+                                  "style=\"border-collapse:collapse;\"><tr><td width=\"%1\" "
                                   "style=\"border-top:1px solid #808080;border-right:0px none;"
                                   "border-bottom:0px none;border-left:0px none;font-size:1px;\">"
-                                  "</td></tr></table>")
+                                  "&nbsp;</td></tr></table>")
                               .arg(width);
         } else if (name == "div") {
             replacement = OpenBox(argument);

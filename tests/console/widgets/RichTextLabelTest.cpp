@@ -97,6 +97,7 @@ private slots:
     void SubscriptRendersLower();
     void BackgroundColourEndsAtEitherCaseOfItsClosingTag();
     void BoxesAndRulesRender();
+    void ARuleHasItsWidthInsideABox();
     void EscapedOperatorTextShowsAsItStands();
 };
 
@@ -113,11 +114,11 @@ void RichTextLabelTest::MarkupBecomesRichText_data() {
     QTest::newRow("background without a valid colour") << "<BC:red>x</BC>"
                                                        << "<span>x</span>";
     QTest::newRow("rule") << "<LINE:width=250>"
-                          << "<table cellspacing=\"0\" cellpadding=\"0\" width=\"250\" "
-                             "style=\"border-collapse:collapse;\"><tr><td "
+                          << "<table cellspacing=\"0\" cellpadding=\"0\" "
+                             "style=\"border-collapse:collapse;\"><tr><td width=\"250\" "
                              "style=\"border-top:1px solid #808080;border-right:0px none;"
                              "border-bottom:0px none;border-left:0px none;font-size:1px;\">"
-                             "</td></tr></table>";
+                             "&nbsp;</td></tr></table>";
     QTest::newRow("unknown tag shown as text") << "<img src=x>a"
                                                << "&lt;img src=x>a";
     QTest::newRow("unclosed bracket") << "a < b"
@@ -176,6 +177,21 @@ void RichTextLabelTest::BoxesAndRulesRender() {
     QVERIFY(LongestHorizontalRun(image) >= 200);
     QVERIFY(LongestHorizontalRun(Render("Full name, all gases and fluids available")) < 60);
     QVERIFY(ColourBounds(image, QColor(255, 255, 0)).width() > 20); // "Beware!"
+}
+
+void RichTextLabelTest::ARuleHasItsWidthInsideABox() {
+    const QImage image =
+        Render("<div:thick=1,lncolor=#000000>Longname<BR><LINE:width=200><BR>Full name</div>");
+    // The longest run of the rule's grey.
+    int best = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        int run = 0;
+        for (int x = 0; x < image.width(); ++x) {
+            run = image.pixelColor(x, y) == QColor(128, 128, 128) ? run + 1 : 0;
+            best = std::max(best, run);
+        }
+    }
+    QVERIFY2(best >= 195 && best <= 205, qPrintable(QString("rule %1 pixels").arg(best)));
 }
 
 void RichTextLabelTest::EscapedOperatorTextShowsAsItStands() {
