@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QTabWidget>
+#include <QTextBlock>
+#include <QTextDocument>
 
 class StartupTest : public QObject {
     Q_OBJECT
@@ -193,6 +195,23 @@ private slots:
         QVERIFY(QDir(fixture.Folder()).exists(QStringLiteral("Segment Programs")));
         QVERIFY(QFileInfo(log.fileName()).absolutePath() ==
                 QDir(fixture.Folder()).absoluteFilePath(QStringLiteral("Logs")));
+    }
+
+    void TheLogPaneKeepsItsLastLinesAndTheFileKeepsThemAll() {
+        TConsoleFixture fixture;
+        TFormOrvello& window = *fixture.window;
+        window.TimerEngine->stop();
+        constexpr int lines = 100000 + 10;
+        for (int i = 0; i < lines; ++i)
+            window.MM("line " + std::to_string(i));
+        QCOMPARE(window.MemoMain->blockCount(), 100000);
+        QVERIFY(window.MemoMain->document()->lastBlock().text().endsWith(
+            QStringLiteral("line %1").arg(lines - 1)));
+        QFile log(window.SessionLogPath());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray text = log.readAll();
+        QVERIFY(text.contains(" line 0\r\n"));
+        QVERIFY(text.contains(" line " + QByteArray::number(lines - 1) + "\r\n"));
     }
 };
 
