@@ -2,6 +2,7 @@
 #include "ConsoleTestSupport.h"
 
 #include "console/widgets/DoubleEdit.h"
+#include "platform/LocaleSettings.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -140,6 +141,22 @@ private slots:
         QCOMPARE(window.EditFlowUnitPressureBar->Value(), 1.0);
         QCOMPARE(window.LabelUnitTemp->text(), QStringLiteral("32ºF"));
         QCOMPARE(window.LabelPSI->text(), QStringLiteral("14.504 psi"));
+    }
+
+    void ReferenceConditionsAreReadWithADotInACommaLocale() {
+        TConsoleFixture fixture;
+        // After the window has installed the system's settings.
+        const ScopedLocaleSettings comma(TLocaleSettings{',', ':'});
+        TFormOrvello& window = *fixture.window;
+        fixture.ClickRow("X-COM");
+        QComboBox* conditions = window.ComboBoxFlowUnitPredefined;
+        conditions->setFocus();
+        QTest::keyClick(conditions, Qt::Key_Up); // from SATP to NTP: 20 ºC, 1.01325 bar
+        QCOMPARE(conditions->currentIndex(), 2);
+        QCOMPARE(window.EditFlowUnitTemperatureC->Value(), 20.0);
+        QCOMPARE(window.EditFlowUnitPressureBar->Value(), 1.01325);
+        QCOMPARE(window.EditFlowUnitPressureBar->text(), QStringLiteral("1,01325"));
+        QVERIFY(fixture.Messages().empty());
     }
 
     void OperatorTextsAreShownAsPlainText() {
