@@ -6,8 +6,10 @@
 #include "console/widgets/DoubleEdit.h"
 #include "console/widgets/Lamp.h"
 #include "mfc/AlicatMFCThread.h"
+#include "platform/OperatorMessages.h"
 
 #include <QDirIterator>
+#include <QFile>
 #include <QRegularExpression>
 
 namespace {
@@ -20,6 +22,26 @@ int FlowPoints(TConsoleFixture& fixture, const std::string& port) {
     TChartCurve* curve = fixture.window->EngineHost().Objects(port).SerieFlow;
     return curve ? curve->PointCount() : 0;
 }
+
+// A message box as the operator meets it: it stays open for a while, and events (the engine
+// timer among them) go on meanwhile in its own loop.
+class TOpenForAWhile : public OperatorMessages {
+public:
+    explicit TOpenForAWhile(TFormOrvello& window) : window_(window) {}
+    void ShowMessage(const std::string& text) override {
+        Texts.push_back(text);
+        const std::size_t linesBefore = window_.EngineHost().DataLines().size();
+        QTest::qWait(1500);
+        EngineLampStayedOn = window_.EngineLed->Value();
+        TableGrewMeanwhile = window_.EngineHost().DataLines().size() != linesBefore;
+    }
+    std::vector<std::string> Texts;
+    bool EngineLampStayedOn = false;
+    bool TableGrewMeanwhile = true;
+
+private:
+    TFormOrvello& window_;
+};
 
 } // namespace
 
@@ -105,6 +127,30 @@ private slots:
         QCOMPARE(fixture.Messages(),
                  std::vector<std::string>{"Cannot apply to unconfigured device: Virtual Demo"});
         QCOMPARE(fixture.Device("X-COM").ControlMode, dcmDirect);
+    }
+
+    void ABoxOpenedInsideATickHoldsFurtherTicksBack() {
+        TConsoleFixture fixture;
+        TFormOrvello& window = *fixture.window;
+        // The flow log cannot be written: a file stands where the folder was.
+        QDir(window.LogFolder()).removeRecursively();
+        QFile blocker(window.LogFolder());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        TOpenForAWhile box(window);
+        SetOperatorMessages(&box);
+
+        fixture.ClickRow("X-COM");
+        ConfigureFocusedDevice(window);
+        ShowTab(window, "TabSheetDirectControl");
+        TConsoleFixture::Click(window.ButtonApplyFlow);
+        WAIT_UNTIL(!box.Texts.empty() && !window.EngineLed->Value(), 20000,
+                   "the flow log's failure box to close",
+                   QStringLiteral("%1 boxes").arg(box.Texts.size()));
+        SetOperatorMessages(&fixture.messages->recorder);
+        QCOMPARE(box.Texts.size(), std::size_t{1});
+        QVERIFY(box.EngineLampStayedOn);
+        QVERIFY(!box.TableGrewMeanwhile);
     }
 
     void ClosingTheWindowEndsTheWorker() {
