@@ -103,6 +103,10 @@ private slots:
         TConsoleFixture::Click(window.ButtonSegmentProgramStart);
         const TDeviceObjects& curves = window.EngineHost().Objects("X-COM");
         QVERIFY(curves.SerieSegment && curves.SerieFlow);
+        // The start stored its copy of the record after the flow curve was made inside it; the
+        // record still knows both curves.
+        QCOMPARE(fixture.Device("X-COM").SerieFlow, curves.SerieFlow);
+        QCOMPARE(fixture.Device("X-COM").SerieSegment, curves.SerieSegment);
         WAIT_UNTIL(curves.SerieFlow->PointCount() >= 2, 20000, "flow points",
                    QString::number(curves.SerieFlow->PointCount()));
 
