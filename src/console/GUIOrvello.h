@@ -1,0 +1,320 @@
+#pragma once
+// The operator console's main window. One class, its handlers split by area across files:
+//   GUIOrvello.cpp               start-up, the log pane, the device list, lamps, closing
+//   GUIOrvello_Layout.cpp        the controls of the panels and tabs
+//   GUIOrvello_Menus.cpp         the main menu and the segment list's context menu
+//   GUIOrvello_Details.cpp       one device record to the controls and back
+//   GUIOrvello_Configure.cpp     "Apply configuration" and the tools
+//   GUIOrvello_DirectControl.cpp setpoints, program start and stop, the engine timer
+//   GUIOrvello_DataViews.cpp     curves, the segment-program table, the data table, time units
+//   GUIOrvello_FlowUnits.cpp     the flow unit panel
+//   GUIOrvello_Tips.cpp          the tips under the pointer
+//
+// Every handler runs on the main thread. The window never keeps a device record beyond one
+// handler: it copies a record out of DevicesLocal by port, changes the copy and stores it back.
+// The lamps and chart curves of the devices live in the engine host's map by port, so a stored
+// copy can never lose them.
+#include "console/ConsoleEngineHost.h"
+#include "console/SessionLog.h"
+#include "engine/EngineTick.h"
+#include "registry/Orvello_DeviceInfo.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QSet>
+#include <memory>
+#include <string>
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QSplitter;
+class QTabWidget;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWidget;
+
+class TChart;
+class TColorPickCombo;
+class TDeviceListView;
+class TDoubleEdit;
+class TLamp;
+class TRichTextLabel;
+class TQtMainThreadGate;
+class TQtOperatorMessages;
+class TDiagnosticsViewer;
+
+enum TDirectionTo { tdGUI, tdCODE };
+
+class TFormOrvello : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The window caption at start and after a reset.
+    static constexpr const char* ProgramDate = "2024-05-27";
+
+    explicit TFormOrvello(QWidget* parent = nullptr);
+    ~TFormOrvello() override;
+
+    // Appends one time-stamped line to the log pane and to the session log file.
+    void MM(const std::string& message);
+    // Copies the focused device's record; false (with a log line when no row is focused) when
+    // there is none.
+    bool GetSelectedDevice(TDeviceInfo& device);
+    // Shows a record in the tabs and the list (tdGUI) or reads the Configure tab into it (tdCODE).
+    void DeviceDetailsUI(TDirectionTo direction, TDeviceInfo& device);
+    TLamp* AddLedForThread();
+    int GetDPIScaling() const;
+
+    // Data views, also fed by the engine host.
+    void SegmentSerie(TDeviceInfo& device);
+    void MemoSegmentsUpdate();
+    void FlowDataSave(bool force, const std::string& suffix);
+    void ClearGraph(bool removeData);
+    void SetTimeUnit(const std::string& unit);
+    void UpdateGasFlowUnits();
+
+    double TimeUnitFactor() const { return timeUnitFactor_; }
+    const std::string& TimeUnitLetter() const { return timeUnitLetter_; }
+    TConsoleEngineHost& EngineHost() { return *engineHost_; }
+    // Where the flow logs and the session log go: "Logs" under the working directory at start.
+    const QString& LogFolder() const { return logFolder_; }
+    QString SessionLogPath() const;
+
+    // One row per record of DevicesLocal, every row "Unknown", no device focused (the device
+    // search fills the list this way).
+    void ListAllDevices();
+
+    // Stops every worker (bounded) and frees them; true when all stopped. Serves hand-overs and
+    // events meanwhile.
+    bool StopWorkers();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Start-up.
+    void FormCreate();
+    void BuildLayout();
+    QWidget* BuildConfigureTab();
+    QWidget* BuildSegmentTab();
+    QWidget* BuildDirectControlTab();
+    QWidget* BuildMixturesTab();
+    void BuildMenus();
+    void FillDeviceList();
+    void FillFluidLists();
+    void InstallPlatform();
+    void WireTips();
+
+    // Device list.
+    void ListViewDevicesClick();
+    void ShowDeviceRowState(const TDeviceInfo& device);
+    // Stores a copy of a device without rolling back what the engine or an inner call stored
+    // meanwhile (its lamp, curves and LastHandled live elsewhere).
+    bool StoreShownDevice(TDeviceInfo device);
+    // Shows the focused device again after commands that showed several devices in turn.
+    void ShowFocusedDeviceLast();
+
+    // Configure tab.
+    void ButtonApplyConfigurationClick();
+    void ButtonDeviceInitializeClick();
+    void RtColorPickComboDeviceColorChanged();
+
+    // Direct control and program start and stop.
+    void RtDoubleEditDirectControlDesiredFlowValueChanged();
+    void RtDoubleEditDirectControlDesiredFlowEdited();
+    void ButtonApplyFlowClick();
+    void ButtonSegmentProgramStartClick();
+    void ButtonSegmentProgramStopClick();
+    void TimerEngineTimer();
+
+    // Data views.
+    void ShowTable1Click(QAction* sender);
+    void ShowSegmentPrograms1Click();
+    void Showachievedflows1Click();
+    void Autoscrolltolastline1Click();
+    void Cleargraphdiscarddata1Click();
+    // The segment-program table of the selected devices; empty when switched off.
+    QString MergeSegments();
+
+    // Flow unit panel.
+    void ComboBoxFlowUnitPredefinedChange();
+    void SelectReferenceConditionsOf(const TGasFlowDetails& unit);
+    void EditFlowUnitTemperatureCValueChanged();
+    void EditFlowUnitPressureBarValueChanged();
+    void RtDoubleEditSegmentFlowValueChanged();
+    void ShowFlowUnitFields(bool visible);
+
+    // Tips.
+    void ShowHelp(QObject* sender);
+    void ShowTip(const QString& markup);
+    void PointerMovedOver(QWidget* watched, const QPointF& globalPosition);
+    void FillReferenceConditions();
+
+public:
+    // The controls, named as the operator's documentation names them. Owned by the window.
+    QWidget* PanelData = nullptr;
+    TChart* RtGraph2DMain = nullptr;
+    QPlainTextEdit* MemoSegments = nullptr;
+    QPlainTextEdit* MemoData = nullptr;
+    QSplitter* SplitterTop = nullptr;
+    QSplitter* SplitterVertical = nullptr;
+    QSplitter* SplitterBottom = nullptr;
+    QWidget* PanelSelectDevice = nullptr;
+    TRichTextLabel* DzHTMLTextDeviceCaption = nullptr;
+    TDeviceListView* ListViewDevices = nullptr;
+    QWidget* PanelActions = nullptr;
+    TRichTextLabel* DzHTMLText1 = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheetConfigure = nullptr;
+    QWidget* TabSheetSegment = nullptr;
+    QWidget* TabSheetDirectControl = nullptr;
+    QWidget* TabSheetMixtures = nullptr;
+    QWidget* PanelBottomMemo = nullptr;
+    QPlainTextEdit* MemoMain = nullptr;
+    QWidget* PanelHelp = nullptr;
+    TRichTextLabel* DzHTMLTextTips = nullptr;
+    QWidget* PanelStatusBar = nullptr;
+
+    // Configure tab.
+    QLabel* LabelDeviceType = nullptr;
+    QLineEdit* EditDeviceType = nullptr;
+    QLabel* LabelDeviceName = nullptr;
+    QLineEdit* EditDeviceName = nullptr;
+    QLabel* LabelColor = nullptr;
+    TColorPickCombo* RtColorPickComboDeviceColor = nullptr;
+    QLabel* LabelDeviceColor = nullptr;
+    QLabel* LabelFluid = nullptr;
+    QComboBox* ComboBoxDeviceFluid = nullptr;
+    QComboBox* ComboBoxDeviceFluidPump = nullptr;
+    QGroupBox* GroupBoxFlowUnit = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* EditFlowUnitName = nullptr;
+    QLabel* Label3 = nullptr;
+    TDoubleEdit* EditFlowUnitTemperatureC = nullptr;
+    QLabel* Label4 = nullptr;
+    TDoubleEdit* EditFlowUnitPressureBar = nullptr;
+    QLabel* Label5 = nullptr;
+    QComboBox* ComboBoxFlowUnitPredefined = nullptr;
+    QLabel* LabelUnitTemp = nullptr;
+    QLabel* LabelPSI = nullptr;
+    QGroupBox* GroupBoxConfigurePump = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* EditPumpUnitName = nullptr;
+    QLabel* LabelFluidTemp = nullptr;
+    TDoubleEdit* RtDoubleEditFluidTemperature = nullptr;
+    QLabel* LabelSyringeSize = nullptr;
+    TDoubleEdit* RtDoubleEditSyringeSizeµL = nullptr;
+    QGroupBox* GroupBoxDeviceTools = nullptr;
+    QPushButton* ButtonDeviceInitialize = nullptr;
+    QPushButton* ButtonPrimePump = nullptr;
+    QPushButton* ButtonChangeSyringe = nullptr;
+    QPushButton* ButtonApplyConfiguration = nullptr;
+
+    // Design segments tab.
+    QLabel* LabelSelectedDevice = nullptr;
+    QLabel* LabelSelectedDeviceNameRole = nullptr;
+    QLabel* LabelDeviceMaxFlow = nullptr;
+    TDoubleEdit* RtDoubleEditDevMaxFlow = nullptr;
+    QLabel* LabelSpecifiedFlowUnit = nullptr;
+    QLabel* LabelSegmentStartTime = nullptr;
+    TDoubleEdit* RtDoubleEditSegmentTime = nullptr;
+    QLabel* LabelSegmentStartTimeTimeConversions = nullptr;
+    QLabel* LabelSegmentFow = nullptr;
+    TDoubleEdit* RtDoubleEditSegmentFlow = nullptr;
+    QLabel* LabelResultingFlowinSpecifiedUnit = nullptr;
+    QLabel* LabelSegmentType = nullptr;
+    QPushButton* ButtonSegmentType = nullptr;
+    QLabel* LabelNote = nullptr;
+    QLineEdit* EditNote = nullptr;
+    QGroupBox* RadioGroupSegmentTerminationType = nullptr;
+    QRadioButton* RadioButtonKeepLastFlow = nullptr;
+    QPushButton* ButtonSegmentApply = nullptr;
+    QPushButton* ButtonSegmentDelete = nullptr;
+    QTreeWidget* ListViewSegmentProgram = nullptr;
+    QGroupBox* GroupBoxSegmentProgram = nullptr;
+    QPushButton* ButtonSegmentProgramStart = nullptr;
+    QPushButton* ButtonSegmentProgramStop = nullptr;
+
+    // Direct control tab.
+    QLabel* Label7 = nullptr;
+    TDoubleEdit* RtDoubleEditDirectControlMaxFlow = nullptr;
+    QLabel* LabelDirectControlMaxFlowUnit = nullptr;
+    QLabel* Label6 = nullptr;
+    TDoubleEdit* RtDoubleEditDirectControlDesiredFlow = nullptr;
+    QLabel* LabelDirectControlResultingFlow = nullptr;
+    QPushButton* ButtonApplyFlow = nullptr;
+    QPushButton* ButtonDirectControlStop = nullptr;
+
+    // Mixtures tab.
+    QLabel* LabelRecipe = nullptr;
+    QPlainTextEdit* MemoMixRecipe = nullptr;
+    QLabel* LabelMixResults = nullptr;
+    QPlainTextEdit* MemoMixResult = nullptr;
+    QLabel* Label8 = nullptr;
+    QLineEdit* EditMixtureName = nullptr;
+    QGroupBox* GroupBoxMixAsSegments = nullptr;
+    QLabel* LabelMixSegmentsTime = nullptr;
+    TDoubleEdit* RtDoubleEditMixSegmentsAddTime = nullptr;
+    QLabel* LabelNoteMixture = nullptr;
+    QLineEdit* EditNoteMixture = nullptr;
+    QPushButton* ButtonMixSegmentsAdd = nullptr;
+
+    // Menus.
+    QMenuBar* MainMenu1 = nullptr;
+    QAction* Savesoftwarestate1 = nullptr;
+    QAction* Loadsoftwarestate1 = nullptr;
+    QAction* Minute1 = nullptr;
+    QAction* Hour1 = nullptr;
+    QAction* Day1 = nullptr;
+    QAction* ShowTable1 = nullptr;
+    QAction* ShowSegmentProgram1 = nullptr;
+    QAction* ShowData1 = nullptr;
+    QAction* Graph2 = nullptr;
+    QAction* ShowSegmentPrograms1 = nullptr;
+    QAction* Showachievedflows1 = nullptr;
+    QAction* Cleargraphdiscarddata1 = nullptr;
+    QAction* DataTable1 = nullptr;
+    QAction* Autoscrolltolastline1 = nullptr;
+    QAction* Searchdevices1 = nullptr;
+    QAction* Resetsoftware1 = nullptr;
+    QMenu* PopupMenuSegment = nullptr;
+    QAction* SaveSegmentProgramAs1 = nullptr;
+    QAction* LoadSegmentProgram2 = nullptr;
+
+    QTimer* TimerEngine = nullptr;
+    TLamp* EngineLed = nullptr;
+
+private:
+    double timeUnitFactor_ = 1;
+    std::string timeUnitLetter_ = "m";
+    QString logFolder_;
+    std::unique_ptr<TSessionLog> sessionLog_;
+    std::unique_ptr<TConsoleEngineHost> engineHost_;
+    TEngineTick engineTick_;
+    bool inTick_ = false;
+    // Set while a record is being shown: values set from code then do not store anything.
+    int showingDevice_ = 0;
+    bool closing_ = false;
+    bool shownOnce_ = false;
+    bool workersStopped_ = false;
+
+    // The named controls that choose a tip, and the tip shown last.
+    QSet<QWidget*> tipControls_;
+    QString shownTip_;
+
+    std::unique_ptr<TQtMainThreadGate> gate_;
+    std::unique_ptr<TQtOperatorMessages> messages_;
+    std::unique_ptr<TDiagnosticsViewer> diagnostics_;
+};

@@ -1,0 +1,86 @@
+// The Configure tab: applying a configuration (which starts the device's worker) and the tools.
+#include "console/DeviceColors.h"
+#include "console/GUIOrvello.h"
+#include "console/widgets/ColorPickCombo.h"
+#include "console/widgets/Lamp.h"
+#include "platform/OperatorMessages.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QTimer>
+
+#include <cstdio>
+#include <exception>
+
+void TFormOrvello::ButtonApplyConfigurationClick() {
+    TDeviceInfo device;
+    if (!GetSelectedDevice(device))
+        return;
+    if (device.DevType == dtPump && ComboBoxDeviceFluidPump->currentIndex() <= 0) {
+        ShowOperatorMessage("No fluid selected for Pump");
+        return;
+    }
+    if (device.DevType != dtPump && ComboBoxDeviceFluid->currentIndex() <= 0) {
+        ShowOperatorMessage("No fluid selected for MFC");
+        return;
+    }
+    try {
+        DeviceDetailsUI(tdCODE, device);
+    } catch (const std::exception& error) {
+        // A gas the table lacks: the record stays as it was.
+        ShowOperatorMessage(error.what());
+        return;
+    }
+
+    TDeviceObjects& objects = engineHost_->Objects(device.COMPort);
+    if (device.StartThread())
+        objects.Led = AddLedForThread();
+    if (objects.Led) {
+        const int s = GetDPIScaling();
+        objects.Led->SetColors(OpaqueQColor(device.Color), QColor(0, 255, 0));
+        objects.Led->resize(16 * s, 16 * s);
+    }
+    device.ControlMode = dcmIdle;
+    if (!StoreShownDevice(device)) {
+        ShowOperatorMessage("Saving device configuration failed");
+        return;
+    }
+    DeviceDetailsUI(tdGUI, device);
+}
+
+void TFormOrvello::ButtonDeviceInitializeClick() {
+    TDeviceInfo device;
+    if (!GetSelectedDevice(device))
+        return;
+    if (device.ThreadMFC || device.ThreadPump) {
+        ShowOperatorMessage("Device thread is running, cannot proceed. Initialize can only be "
+                            "performed before Configuration is applied");
+        return;
+    }
+    ShowOperatorMessage("Initializing device, this may take a while. Form will be unresponsive "
+                        "during initialization.");
+    // The engine stays still meanwhile. The window itself is not disabled: the boxes below are
+    // its children and must stay answerable.
+    TimerEngine->stop();
+    switch (device.DevType) {
+    case dtMFCA:
+    case dtMFCB:
+        ShowOperatorMessage("There is no Initialize procedure for MFC device");
+        break;
+    case dtPump:
+        ShowOperatorMessage("There is no Initialize procedure for Pump device");
+        break;
+    case dtMFCDemo:
+        ShowOperatorMessage("There is no Initialize procedure for demo device");
+        break;
+    }
+    TimerEngine->start();
+}
+
+void TFormOrvello::RtColorPickComboDeviceColorChanged() {
+    // The device's colour itself changes only with "Apply configuration".
+    char code[16];
+    std::snprintf(code, sizeof code, "%8d",
+                  DisplayColorCode(DeviceColorOf(RtColorPickComboDeviceColor->Color())));
+    LabelDeviceColor->setText(QString::fromLatin1(code));
+}

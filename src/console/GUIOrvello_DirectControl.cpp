@@ -1,0 +1,130 @@
+// Direct setpoints, the start and stop of segment programs, and the engine timer.
+#include "console/DeviceListView.h"
+#include "console/GUIOrvello.h"
+#include "console/widgets/DoubleEdit.h"
+#include "mfc/AlicatMFCThread.h"
+#include "platform/Clock.h"
+#include "platform/OperatorMessages.h"
+#include "program/NumberFormat.h"
+#include "pump/PSD4_Thread.h"
+
+#include <QTreeWidget>
+
+#include <exception>
+#include <vector>
+
+namespace {
+
+// The ports of the selected rows, in list order.
+std::vector<std::string> SelectedPorts(const QTreeWidget& list) {
+    std::vector<std::string> ports;
+    for (int i = 0; i < list.topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = list.topLevelItem(i);
+        if (row->isSelected())
+            ports.push_back(row->text(0).toStdString());
+    }
+    return ports;
+}
+
+} // namespace
+
+void TFormOrvello::RtDoubleEditDirectControlDesiredFlowValueChanged() {
+    RtDoubleEditSegmentFlowValueChanged();
+}
+
+void TFormOrvello::RtDoubleEditDirectControlDesiredFlowEdited() {
+    // Only the operator's edit is stored, and only into the focused device: a value shown from a
+    // record is that record's own, and storing it would give the focused device another one's
+    // setpoint.
+    if (showingDevice_ > 0)
+        return;
+    TDeviceInfo device;
+    if (!GetSelectedDevice(device))
+        return;
+    device.Setpoint_gui = RtDoubleEditDirectControlDesiredFlow->Value();
+    if (!StoreShownDevice(device))
+        MM("Saving device configuration failed");
+}
+
+void TFormOrvello::ButtonApplyFlowClick() {
+    TDeviceInfo device;
+    bool found = false;
+    for (const std::string& port : SelectedPorts(*ListViewDevices)) {
+        TDeviceInfo candidate;
+        if (!FindDeviceByPort(port, candidate))
+            continue;
+        device = candidate;
+        found = true;
+        if (!device.ThreadMFC && !device.ThreadPump) {
+            ShowOperatorMessage("Cannot apply to unconfigured device: " + device.NameRole);
+            continue;
+        }
+        device.Setpoint_pct = device.Setpoint_gui;
+        MM("Set device:" + device.NameRole + " to flow:" + FormatGeneral(device.Setpoint_pct) +
+           " %");
+        if (device.ControlMode != dcmDirect) {
+            device.ControlMode = dcmDirect;
+            device.FlowStartTime = GetClock().Now();
+        }
+        if (!StoreShownDevice(device))
+            MM("Changing setpoint for device failed: " + device.NameRole);
+    }
+    if (!found)
+        device = TDeviceInfo{};
+    MM("Device:" + device.NameRole + " flow(gui):" + FormatGeneral(device.Setpoint_pct) + " %");
+}
+
+void TFormOrvello::ButtonSegmentProgramStartClick() {
+    FlowDataSave(true, "StartSegmentsClick");
+    for (const std::string& port : SelectedPorts(*ListViewDevices)) {
+        TDeviceInfo device;
+        if (!FindDeviceByPort(port, device) || (!device.ThreadMFC && !device.ThreadPump))
+            continue;
+        MM("Start segment program for " + device.NameRole);
+        device.ControlMode = dcmSegment;
+        device.FlowStartTime = GetClock().Now();
+        engineHost_->FlowSerie(device, 0, 0, true);
+        if (!StoreShownDevice(device))
+            MM("Starting segment program failed for: " + device.NameRole);
+        DeviceDetailsUI(tdGUI, device);
+    }
+    // The tabs end on the device that single-device commands act on.
+    ShowFocusedDeviceLast();
+}
+
+void TFormOrvello::ButtonSegmentProgramStopClick() {
+    FlowDataSave(true, "StopSegmentsClick");
+    for (const std::string& port : SelectedPorts(*ListViewDevices)) {
+        TDeviceInfo device;
+        if (!FindDeviceByPort(port, device) || (!device.ThreadMFC && !device.ThreadPump))
+            continue;
+        MM("Stop device " + device.NameRole);
+        device.ControlMode = dcmIdle;
+        device.Setpoint_pct = 0;
+        if (device.ThreadMFC)
+            device.ThreadMFC->GUIOut.DeviceStatus.Setpoint_pct = 0;
+        if (device.ThreadPump) {
+            device.ThreadPump->GUIOut.Command = "TR";
+            device.ThreadPump->GUIOut.Setpoint = 0;
+        }
+        if (!StoreShownDevice(device))
+            MM("Stopping device failed for: " + device.NameRole);
+        DeviceDetailsUI(tdGUI, device);
+    }
+    ShowFocusedDeviceLast();
+}
+
+void TFormOrvello::TimerEngineTimer() {
+    // A message box opened inside a tick runs a nested event loop in which this timer fires
+    // again; that tick is skipped rather than run inside the first.
+    if (inTick_)
+        return;
+    inTick_ = true;
+    try {
+        engineTick_.Tick(*engineHost_);
+    } catch (const std::exception& error) {
+        // Shown while still marked as ticking, so the box is not stacked once a second.
+        ShowOperatorMessage(error.what());
+    }
+    inTick_ = false;
+}
