@@ -1,6 +1,6 @@
 // How an MFC worker ends: only a controller that reads back setpoint 0 counts as safely stopped,
 // and a worker nobody serves any more still ends, with its controller sent to 0.
-#include "SimMFCPeer.h"
+#include "MFCWorkerFixture.h"
 #include "WorkerTestSupport.h"
 #include "mfc/AlicatMFCThread.h"
 
@@ -11,23 +11,6 @@
 #include <thread>
 
 namespace {
-
-using Commands = std::vector<std::string>;
-
-int CountOf(const Commands& commands, const std::string& command) {
-    return static_cast<int>(std::count(commands.begin(), commands.end(), command));
-}
-
-void Prepare(TMFCThread& worker, const SimMFCPeer& peer, double setpoint_pct) {
-    worker.MFC = std::make_unique<TAlicatMFC>();
-    worker.MFC->aPort.fPort = peer.port;
-    worker.MFC->aPort.fBaudRate = 19200;
-    worker.MFC->Role = "A";
-    worker.Name = "COM7";
-    worker.ThreadID = "COM7";
-    worker.GUIOut.DeviceStatus.Setpoint_pct = setpoint_pct;
-    worker.GUIOut.DeviceStatus.GasID = 0;
-}
 
 void IgnoreSetpoints(SimMFCPeer& peer, bool on) {
     peer.server->WithInstrument(
@@ -52,6 +35,7 @@ TEST(MFCThreadSafeStop, ControllerThatKeepsItsSetpointIsNotConfirmedSafe) {
     TMFCThread worker;
     Prepare(worker, peer, 50);
     worker.Start();
+    const auto watched = WatchWorker(worker);
     ASSERT_TRUE(env.ServeUntil([&] {
         return worker.GUIIn.DeviceStatus.SetpointFromDevice == 32000;
     })) << "waited for the controller to report 32000 counts; last seen "
@@ -77,6 +61,7 @@ TEST(MFCThreadSafeStop, ControllerThatObeysLateIsConfirmedOnceItReadsZero) {
     TMFCThread worker;
     Prepare(worker, peer, 50);
     worker.Start();
+    const auto watched = WatchWorker(worker);
     ASSERT_TRUE(env.ServeUntil([&] {
         return worker.GUIIn.DeviceStatus.SetpointFromDevice == 32000;
     })) << "waited for the controller to report 32000 counts; last seen "
@@ -128,6 +113,7 @@ TEST(MFCThreadSafeStop, ClosedGateEndsTheWorkerWithItsControllerAtZero) {
     TMFCThread worker;
     Prepare(worker, peer, 50);
     worker.Start();
+    const auto watched = WatchWorker(worker);
     ASSERT_TRUE(env.ServeUntil([&] {
         return worker.GUIIn.DeviceStatus.SetpointFromDevice == 32000;
     })) << "waited for the controller to report 32000 counts; last seen "

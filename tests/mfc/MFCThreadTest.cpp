@@ -1,44 +1,12 @@
-#include "SimMFCPeer.h"
+#include "MFCWorkerFixture.h"
 #include "WorkerTestSupport.h"
-#include "mfc/AlicatMFCThread.h"
-#include "program/NumberFormat.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace {
-
-using Commands = std::vector<std::string>;
 
 // Lines an initialisation leaves in the journal: seven steps, each followed by an empty line.
 constexpr std::size_t InitLines = 14;
-
-int CountOf(const Commands& commands, const std::string& command) {
-    return static_cast<int>(std::count(commands.begin(), commands.end(), command));
-}
-
-// A worker on the simulated controller, with the request set before it starts.
-void Prepare(TMFCThread& worker, const SimMFCPeer& peer, double setpoint_pct, int gas) {
-    worker.MFC = std::make_unique<TAlicatMFC>();
-    worker.MFC->aPort.fPort = peer.port;
-    worker.MFC->aPort.fBaudRate = 19200;
-    worker.MFC->Role = "A";
-    worker.Name = "COM7";
-    worker.ThreadID = "COM7";
-    worker.GUIOut.DeviceStatus.Setpoint_pct = setpoint_pct;
-    worker.GUIOut.DeviceStatus.GasID = gas;
-}
-
-// What the worker last handed over, for waits that run out.
-TWaitWitness WatchWorker(const TMFCThread& worker) {
-    return TWaitWitness("MFC worker " + worker.Name, [&worker] {
-        const TAlicatData& status = worker.GUIIn.DeviceStatus;
-        return "last status at " + TimeOfDayText(status.DataTime) + ", setpoint read back " +
-               FormatGeneralDot(status.SetpointFromDevice) + ", raw \"" + status.Raw +
-               "\", terminated " + (worker.GUIIn.IsTerminated ? "yes" : "no");
-    });
-}
 
 TEST(MFCThread, KeepsGasAndSetpointAndStopsTheControllerAtZero) {
     SimMFCPeer peer;

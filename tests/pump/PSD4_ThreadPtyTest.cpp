@@ -1,6 +1,6 @@
 // The pump worker driving the simulated pump over a real pseudo-terminal, with the test's main
 // thread serving its hand-overs as the console's event loop would.
-#include "PSD4_InterfaceTestRig.h"
+#include "PumpWorkerFixture.h"
 
 #include "platform/RecordingMessages.h"
 #include "pump/PSD4_Thread.h"
@@ -17,13 +17,6 @@ namespace {
 const std::string ProgramA = "gIV6000A24000OV82A0GR";
 const std::string ProgramB = "gIV6000A24000OV1000gD1M268G24000GR";
 
-// What the worker last handed over, for waits that run out.
-std::string DescribePumpWorker(const TPSD4Thread& worker) {
-    return "last status at " + TimeOfDayText(worker.GUIIn.DataTime) + ", setpoint " +
-           std::to_string(worker.GUIIn.Setpoint) + ", message \"" + worker.GUIIn.aMessage +
-           "\", terminated " + (worker.GUIIn.IsTerminated ? "yes" : "no");
-}
-
 } // namespace
 
 TEST(PSD4ThreadPty, KeepsThePumpOnTheRequestedProgramAndStopsItOnTerminate) {
@@ -34,14 +27,9 @@ TEST(PSD4ThreadPty, KeepsThePumpOnTheRequestedProgramAndStopsItOnTerminate) {
 
     // What the worker's creator does before it starts the worker.
     TPSD4Thread worker;
-    worker.Name = "Set 1 Humidifier";
-    worker.Pump = ConnectedPump(rig, 0.2);
-    std::string feedback;
-    worker.Pump->Initialize("ZN1R", feedback);
-    ASSERT_TRUE(worker.Pump->WaitUntilFree(15));
-    worker.IdleSleep_ms = 40;
+    ASSERT_NO_FATAL_FAILURE(Prepare(worker, rig));
     worker.Start();
-    const TWaitWitness watched("pump worker", [&worker] { return DescribePumpWorker(worker); });
+    const auto watched = WatchWorker(worker);
 
     // The first pass finds the empty request different from the set-up's last poll.
     std::size_t mark = rig.Received().size();
@@ -127,7 +115,7 @@ TEST(PSD4ThreadPty, UnpluggedPumpEndsTheWorkerWithFailedToTerminate) {
     worker.GUIOut.Command = ProgramA;
     worker.GUIOut.Setpoint = 0.4;
     worker.Start();
-    const TWaitWitness watched("pump worker", [&worker] { return DescribePumpWorker(worker); });
+    const auto watched = WatchWorker(worker);
     ASSERT_TRUE(ServeUntilExplained(
         gate, [&] { return worker.GUIIn.Setpoint == 0.4; }, 20s));
 

@@ -1,6 +1,6 @@
 // What a pump worker counts as done: a program only once the pump acknowledged it, a stop only
 // once the pump confirmed it; and a worker nobody serves any more still stops its pump and ends.
-#include "PSD4_InterfaceTestRig.h"
+#include "PumpWorkerFixture.h"
 
 #include "platform/RecordingMessages.h"
 #include "pump/PSD4_Thread.h"
@@ -24,20 +24,6 @@ void FilterReplies(TPumpTestRig& rig, TSimPumpReplyFilter filter) {
     });
 }
 
-int CountOf(const std::vector<std::string>& frames, const std::string& frame) {
-    return static_cast<int>(std::count(frames.begin(), frames.end(), frame));
-}
-
-// A worker on a connected, initialised pump, paced for tests.
-void Prepare(TPSD4Thread& worker, TPumpTestRig& rig) {
-    worker.Name = "Set 1 Humidifier";
-    worker.Pump = ConnectedPump(rig, 0.2);
-    std::string feedback;
-    worker.Pump->Initialize("ZN1R", feedback);
-    ASSERT_TRUE(worker.Pump->WaitUntilFree(15));
-    worker.IdleSleep_ms = 40;
-}
-
 // Waits, without serving, until the worker waits in its next hand-over.
 ::testing::AssertionResult WaitsInHandOver(const QueueMainThreadGate& gate) {
     for (int i = 0; i < 12000 && gate.Pending() == 0; ++i)
@@ -56,9 +42,11 @@ TEST(PSD4ThreadSafeStop, ProgramThePumpDidNotAcknowledgeIsSentAgain) {
     auto& gate = scoped.gate;
     TPumpTestRig rig(10.0);
     TPSD4Thread worker;
-    Prepare(worker, rig);
+    ASSERT_NO_FATAL_FAILURE(Prepare(worker, rig));
     worker.Start();
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.DataTime > 0; }, 60s))
+    const auto watched = WatchWorker(worker);
+    ASSERT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker.GUIIn.DataTime > 0; }, 60s))
         << "waited for the worker's first status";
 
     // The program's reply is no frame of the pump: not applied, so sent again.
@@ -68,15 +56,16 @@ TEST(PSD4ThreadSafeStop, ProgramThePumpDidNotAcknowledgeIsSentAgain) {
     std::size_t mark = rig.Received().size();
     worker.GUIOut.Command = Program;
     worker.GUIOut.Setpoint = 0.4;
-    ASSERT_TRUE(
-        gate.ServeUntil([&] { return CountOf(rig.ReceivedSince(mark), ProgramFrame) >= 3; }, 60s))
+    ASSERT_TRUE(ServeUntilExplained(
+        gate, [&] { return CountOf(rig.ReceivedSince(mark), ProgramFrame) >= 3; }, 60s))
         << ::testing::PrintToString(rig.ReceivedSince(mark));
     EXPECT_EQ(worker.GUIIn.Setpoint, 0.0)
         << "the screen must not show a program the pump did not take";
 
     // Acknowledged at last: applied once, and not sent again.
     FilterReplies(rig, {});
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.Setpoint == 0.4; }, 60s))
+    ASSERT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker.GUIIn.Setpoint == 0.4; }, 60s))
         << "waited for the program to be applied; frames: "
         << ::testing::PrintToString(WithoutRepeatedPolls(rig.Received()));
     mark = rig.Received().size();
@@ -85,7 +74,8 @@ TEST(PSD4ThreadSafeStop, ProgramThePumpDidNotAcknowledgeIsSentAgain) {
     EXPECT_EQ(worker.Pump->LastCommand, Program);
 
     worker.GUIOut.ToTerminate = true;
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.IsTerminated; }, 60s))
+    ASSERT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker.GUIIn.IsTerminated; }, 60s))
         << "waited for the worker to end; aMessage: " << worker.GUIIn.aMessage;
     worker.Join();
     EXPECT_TRUE(worker.GUIIn.SafeStopConfirmed);
@@ -99,18 +89,21 @@ TEST(PSD4ThreadSafeStop, StopAnsweredWithAnUnknownStatusIsNotConfirmed) {
     auto& gate = scoped.gate;
     TPumpTestRig rig(10.0);
     TPSD4Thread worker;
-    Prepare(worker, rig);
+    ASSERT_NO_FATAL_FAILURE(Prepare(worker, rig));
     worker.TerminateGiveUp_s = 1.0;
     worker.GUIOut.Command = Program;
     worker.GUIOut.Setpoint = 0.4;
     worker.Start();
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.Setpoint == 0.4; }, 60s))
+    const auto watched = WatchWorker(worker);
+    ASSERT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker.GUIIn.Setpoint == 0.4; }, 60s))
         << "waited for the program to be applied; frames: "
         << ::testing::PrintToString(WithoutRepeatedPolls(rig.Received()));
 
     FilterReplies(rig, [](std::string_view, const std::string&) { return std::string("/0Z\r"); });
     worker.GUIOut.ToTerminate = true;
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.IsTerminated; }, 60s))
+    ASSERT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker.GUIIn.IsTerminated; }, 60s))
         << "waited for the worker to give up; aMessage: " << worker.GUIIn.aMessage;
     worker.Join();
     EXPECT_FALSE(worker.GUIIn.SafeStopConfirmed);
@@ -125,11 +118,12 @@ TEST(PSD4ThreadSafeStop, DestroyingAWorkerWaitingInItsHandOverStopsThePump) {
     auto& gate = scoped.gate;
     TPumpTestRig rig(10.0);
     auto worker = std::make_unique<TPSD4Thread>();
-    Prepare(*worker, rig);
+    ASSERT_NO_FATAL_FAILURE(Prepare(*worker, rig));
     worker->GUIOut.Command = Program;
     worker->GUIOut.Setpoint = 0.4;
     worker->Start();
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker->GUIIn.Setpoint == 0.4; }, 60s))
+    ASSERT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker->GUIIn.Setpoint == 0.4; }, 60s))
         << "waited for the program to be applied; frames: "
         << ::testing::PrintToString(WithoutRepeatedPolls(rig.Received()));
     ASSERT_TRUE(rig.Server().State().Busy);
@@ -149,11 +143,13 @@ TEST(PSD4ThreadSafeStop, ClosedGateEndsTheWorkerWithItsPumpStopped) {
     auto& gate = scoped.gate;
     TPumpTestRig rig(10.0);
     TPSD4Thread worker;
-    Prepare(worker, rig);
+    ASSERT_NO_FATAL_FAILURE(Prepare(worker, rig));
     worker.GUIOut.Command = Program;
     worker.GUIOut.Setpoint = 0.4;
     worker.Start();
-    ASSERT_TRUE(gate.ServeUntil([&] { return worker.GUIIn.Setpoint == 0.4; }, 60s))
+    const auto watched = WatchWorker(worker);
+    ASSERT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker.GUIIn.Setpoint == 0.4; }, 60s))
         << "waited for the program to be applied; frames: "
         << ::testing::PrintToString(WithoutRepeatedPolls(rig.Received()));
     ASSERT_TRUE(WaitsInHandOver(gate));
