@@ -28,8 +28,11 @@ public:
         EXPECT_TRUE(journal_.Open(folder_ + "/journal.txt", error)) << error;
         server_ = std::make_unique<TSimPortServer>("COM7", std::make_unique<TSimPump>(), timeScale,
                                                    &journal_);
-        EXPECT_TRUE(server_->Plug("", error)) << error;
-        port_ = server_->SlavePath();
+        // Drivers use a link, never the pseudo-terminal's own path: once the pump is unplugged
+        // its /dev/pts number is free, and another test running beside this one may get it;
+        // a driver still retrying that path would then open the other test's terminal.
+        port_ = folder_ + "/COM7";
+        EXPECT_TRUE(server_->Plug(port_, error)) << error;
         witness_ = std::make_unique<TWaitWitness>("simulated pump at " + port_, [this] {
             const TSimInstrumentState state = server_->State();
             return "busy " + std::string(state.Busy ? "yes" : "no") + ", position " +
