@@ -66,9 +66,10 @@ public:
     bool Save(const std::vector<std::string>& lines, bool hasContent, bool force,
               const std::string& suffix, double now, std::string& error);
 
-    // Save in three steps, so that the writing can run on another thread while this saver is
-    // used only on its own: Begin says whether a save is due and what it is, Write writes the
-    // text and removes the file it replaces, Finish records the outcome.
+    // Save in three steps, so that the writing can run on another thread: Begin says whether a
+    // save is due and what it is, Write writes the text and removes the file it replaces, and
+    // Finish records the outcome. Begin and Finish belong to the saver's own thread; Write
+    // touches nothing of the saver.
     std::optional<TFlowLogJob> Begin(bool hasContent, bool force, const std::string& suffix,
                                      double now) const;
     static TFlowLogOutcome Write(const TFlowLogJob& job, const std::string& text);

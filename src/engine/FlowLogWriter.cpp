@@ -11,8 +11,11 @@ bool TFlowLogWriter::Collect(bool wait, const Log& log) {
     if (!thread_.joinable() || (!wait && !done_.load(std::memory_order_acquire)))
         return true;
     thread_.join();
-    saver_.Finish(job_, outcome_);
-    return failures_.Report(outcome_, log);
+    // Copied: a message box may run an event loop in which the next save starts and reuses them.
+    const TFlowLogJob job = job_;
+    const TFlowLogOutcome outcome = outcome_;
+    saver_.Finish(job, outcome);
+    return failures_.Report(outcome, log);
 }
 
 bool TFlowLogWriter::Wait(const Log& log) {
