@@ -8,7 +8,8 @@
 // carry the pointers (the tick switches a device's lamp through its record); Attach puts them
 // back into any copy before it is stored.
 #include "engine/EngineHost.h"
-#include "engine/FlowLog.h"
+#include "engine/FlowLogLines.h"
+#include "engine/FlowLogWriter.h"
 
 #include <map>
 #include <string>
@@ -51,13 +52,15 @@ public:
     // Every curve of the map, for time-unit changes and clearing.
     std::vector<TChartCurve*> AllCurves(bool program) const;
 
-    const std::vector<std::string>& DataLines() const { return dataLines_; }
-    const TFlowLogReporter& FlowLog() const { return saver_; }
+    const TFlowLogLines& DataLines() const { return dataLines_; }
+    // Automatic saves run in the background; a forced one waits for them, and the writer's
+    // destructor waits for one still in flight, so closing never leaves a save half done.
+    const TFlowLogWriter& FlowLog() const { return saver_; }
 
 private:
     TFormOrvello& form_;
     std::map<std::string, TDeviceObjects> objects_;
-    std::vector<std::string> dataLines_;
+    TFlowLogLines dataLines_;
     bool hasContent_ = false;
-    TFlowLogReporter saver_;
+    TFlowLogWriter saver_;
 };

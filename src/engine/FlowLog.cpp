@@ -1,5 +1,7 @@
 #include "engine/FlowLog.h"
 
+#include "engine/FlowLogLines.h"
+
 #include "platform/Clock.h"
 #include "platform/OperatorMessages.h"
 
@@ -87,18 +89,42 @@ std::string FlowLogFileName(const std::string& folder, double dateTime, const st
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-bool WriteFlowLogFile(const std::string& path, const std::vector<std::string>& lines,
-                      std::string& error, TFlowLogFileId* written) {
-    std::string text;
+namespace {
+
+// Visits every line of lines once to size the text and once to fill it, so the text is
+// allocated once even for a table of megabytes.
+template <typename ForEachLine> std::string TextOf(const ForEachLine& forEachLine) {
     std::size_t size = 0;
-    for (const std::string& line : lines)
-        size += line.size() + 2;
+    forEachLine([&](const std::string& line) { size += line.size() + 2; });
+    std::string text;
     text.reserve(size);
-    for (const std::string& line : lines) {
+    forEachLine([&](const std::string& line) {
         text += line;
         text += "\r\n";
-    }
+    });
+    return text;
+}
 
+} // namespace
+
+std::string FlowLogText(const std::vector<std::string>& lines) {
+    return TextOf([&](const auto& visit) {
+        for (const std::string& line : lines)
+            visit(line);
+    });
+}
+
+std::string FlowLogText(const TFlowLogLines& lines) {
+    return TextOf([&](const auto& visit) { lines.ForEach(visit); });
+}
+
+bool WriteFlowLogFile(const std::string& path, const std::vector<std::string>& lines,
+                      std::string& error, TFlowLogFileId* written) {
+    return WriteFlowLogText(path, FlowLogText(lines), error, written);
+}
+
+bool WriteFlowLogText(const std::string& path, const std::string& text, std::string& error,
+                      TFlowLogFileId* written) {
     std::string temporary;
     const int fd = CreateUniqueFile(path, temporary);
     if (fd < 0) {
@@ -133,41 +159,76 @@ bool WriteFlowLogFile(const std::string& path, const std::vector<std::string>& l
 
 bool TFlowLogSaver::Save(const std::vector<std::string>& lines, bool hasContent, bool force,
                          const std::string& suffix, double now, std::string& error) {
+    const std::optional<TFlowLogJob> job = Begin(hasContent, force, suffix, now);
+    if (!job)
+        return true;
+    const TFlowLogOutcome outcome = Write(*job, FlowLogText(lines));
+    Finish(*job, outcome);
+    if (!outcome.Saved)
+        error = outcome.Error;
+    return outcome.Saved;
+}
+
+std::optional<TFlowLogJob> TFlowLogSaver::Begin(bool hasContent, bool force,
+                                                const std::string& suffix, double now) const {
     // A clock set back behind the last save makes a save due, rather than leaving the log
     // unsaved until the clock has passed that save again.
     const bool minutePassed = now > lastSave_ + 1.0 / 1440.0 || now < lastSave_;
     if (!force && (!hasContent || !minutePassed))
-        return true;
-    const std::string path = FlowLogFileName(folder_, now, suffix);
-    TFlowLogFileId written;
-    if (!WriteFlowLogFile(path, lines, error, &written))
-        return false;
-    lastSave_ = now;
-    if (!force) {
-        // Each automatic file holds the whole table, so the newest one makes the one before it
-        // redundant. It goes only now that the new file is in place, and only when the name
-        // still leads to the file this saver wrote: another console may have saved under it.
-        if (!lastAutomatic_.empty() && lastAutomatic_ != path)
-            RemoveIfStill(lastAutomatic_, lastAutomaticId_);
-        lastAutomatic_ = path;
-        lastAutomaticId_ = written;
+        return std::nullopt;
+    TFlowLogJob job;
+    job.Path = FlowLogFileName(folder_, now, suffix);
+    job.Force = force;
+    job.Now = now;
+    // Each automatic file holds the whole table, so the newest one makes the one before it
+    // redundant. Forced saves keep their files.
+    if (!force && lastAutomatic_ != job.Path) {
+        job.Replaces = lastAutomatic_;
+        job.ReplacesId = lastAutomaticId_;
     }
-    return true;
+    return job;
 }
 
-bool TFlowLogReporter::Save(const std::vector<std::string>& lines, bool hasContent, bool force,
-                            const std::string& suffix, double now,
-                            const std::function<void(const std::string&)>& log) {
-    std::string error;
-    if (saver_.Save(lines, hasContent, force, suffix, now, error)) {
+TFlowLogOutcome TFlowLogSaver::Write(const TFlowLogJob& job, const std::string& text) {
+    TFlowLogOutcome outcome;
+    outcome.Saved = WriteFlowLogText(job.Path, text, outcome.Error, &outcome.Written);
+    // The old file goes only now that the new one is in place, and only when the name still
+    // leads to the file this saver wrote: another console may have saved under it.
+    if (outcome.Saved && !job.Replaces.empty())
+        RemoveIfStill(job.Replaces, job.ReplacesId);
+    return outcome;
+}
+
+void TFlowLogSaver::Finish(const TFlowLogJob& job, const TFlowLogOutcome& outcome) {
+    // A failed save does not count as a save, so the next tick tries again.
+    if (!outcome.Saved)
+        return;
+    lastSave_ = job.Now;
+    if (!job.Force) {
+        lastAutomatic_ = job.Path;
+        lastAutomaticId_ = outcome.Written;
+    }
+}
+
+bool TFlowLogFailures::Report(const TFlowLogOutcome& outcome,
+                              const std::function<void(const std::string&)>& log) {
+    if (outcome.Saved) {
         failing_ = false;
         return true;
     }
     if (!failing_) {
         failing_ = true;
-        const std::string text = "Flow log not saved: " + error;
+        const std::string text = "Flow log not saved: " + outcome.Error;
         log(text);
         ShowOperatorMessage(text);
     }
     return false;
+}
+
+bool TFlowLogReporter::Save(const std::vector<std::string>& lines, bool hasContent, bool force,
+                            const std::string& suffix, double now,
+                            const std::function<void(const std::string&)>& log) {
+    TFlowLogOutcome outcome;
+    outcome.Saved = saver_.Save(lines, hasContent, force, suffix, now, outcome.Error);
+    return failures_.Report(outcome, log);
 }

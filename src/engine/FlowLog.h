@@ -2,8 +2,11 @@
 // Flow log files: copies of the whole data table written into the "Logs" folder under a name
 // made of the minute and a suffix that tells who asked for the save ("auto", "OnClose", ...).
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+class TFlowLogLines;
 
 // "<folder>/yyyy-mm-dd hh_mm log <suffix>.txt" for the given date-time.
 std::string FlowLogFileName(const std::string& folder, double dateTime, const std::string& suffix);
@@ -24,6 +27,31 @@ struct TFlowLogFileId {
 bool WriteFlowLogFile(const std::string& path, const std::vector<std::string>& lines,
                       std::string& error, TFlowLogFileId* written = nullptr);
 
+// The same for a text already made of the lines (FlowLogText).
+bool WriteFlowLogText(const std::string& path, const std::string& text, std::string& error,
+                      TFlowLogFileId* written = nullptr);
+
+// The lines, each followed by CR LF, as a flow log file holds them.
+std::string FlowLogText(const std::vector<std::string>& lines);
+std::string FlowLogText(const TFlowLogLines& lines);
+
+// A save that is due: where it goes, and for an automatic save the previous automatic file that
+// the new one makes redundant (empty when there is none to remove).
+struct TFlowLogJob {
+    std::string Path;
+    bool Force = false;
+    double Now = 0;
+    std::string Replaces;
+    TFlowLogFileId ReplacesId;
+};
+
+// What became of a save.
+struct TFlowLogOutcome {
+    bool Saved = false;
+    std::string Error;
+    TFlowLogFileId Written;
+};
+
 // The automatic save rule and the saving itself, for a data table kept as lines.
 class TFlowLogSaver {
 public:
@@ -38,6 +66,15 @@ public:
     bool Save(const std::vector<std::string>& lines, bool hasContent, bool force,
               const std::string& suffix, double now, std::string& error);
 
+    // Save in three steps, so that the writing can run on another thread: Begin says whether a
+    // save is due and what it is, Write writes the text and removes the file it replaces, and
+    // Finish records the outcome. Begin and Finish belong to the saver's own thread; Write
+    // touches nothing of the saver.
+    std::optional<TFlowLogJob> Begin(bool hasContent, bool force, const std::string& suffix,
+                                     double now) const;
+    static TFlowLogOutcome Write(const TFlowLogJob& job, const std::string& text);
+    void Finish(const TFlowLogJob& job, const TFlowLogOutcome& outcome);
+
     const std::string& Folder() const { return folder_; }
     double LastSaveTime() const { return lastSave_; }
 
@@ -48,10 +85,20 @@ private:
     TFlowLogFileId lastAutomaticId_;
 };
 
-// A saver that tells the operator when saving fails: the first failure of a run of failures
-// shows one message box and one log line; later failures stay quiet until a save succeeds, so a
-// folder that cannot be written does not raise a box every second. Nothing is thrown: the
-// command or tick that asked for the save goes on.
+// Tells the operator when saving fails: the first failure of a run of failures shows one message
+// box and one log line; later failures stay quiet until a save succeeds, so a folder that cannot
+// be written does not raise a box every second. Nothing is thrown: the command or tick that asked
+// for the save goes on.
+class TFlowLogFailures {
+public:
+    // log receives the log line. Returns outcome.Saved.
+    bool Report(const TFlowLogOutcome& outcome, const std::function<void(const std::string&)>& log);
+
+private:
+    bool failing_ = false;
+};
+
+// A saver that reports its failures (TFlowLogFailures).
 class TFlowLogReporter {
 public:
     explicit TFlowLogReporter(std::string folder) : saver_(std::move(folder)) {}
@@ -65,5 +112,5 @@ public:
 
 private:
     TFlowLogSaver saver_;
-    bool failing_ = false;
+    TFlowLogFailures failures_;
 };

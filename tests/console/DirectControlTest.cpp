@@ -91,7 +91,7 @@ private slots:
                        .arg(worker->GUIOut.DeviceStatus.Setpoint_pct)
                        .arg(FlowPoints(fixture, "X-COM"))
                        .arg(window.EngineHost().DataLines().size()));
-        const std::vector<std::string>& lines = window.EngineHost().DataLines();
+        const TFlowLogLines& lines = window.EngineHost().DataLines();
         QCOMPARE(lines[0], std::string("---------------------+-----------------+-"));
         QCOMPARE(lines[1], std::string("-                    |           X-COM | "));
         QVERIFY(window.MemoData->toPlainText().startsWith(QString::fromStdString(lines[0])));

@@ -1,0 +1,51 @@
+#include "engine/FlowLogWriter.h"
+
+#include <system_error>
+
+TFlowLogWriter::~TFlowLogWriter() {
+    if (thread_.joinable())
+        thread_.join();
+}
+
+bool TFlowLogWriter::Collect(bool wait, const Log& log) {
+    if (!thread_.joinable() || (!wait && !done_.load(std::memory_order_acquire)))
+        return true;
+    thread_.join();
+    // Copied: a message box may run an event loop in which the next save starts and reuses them.
+    const TFlowLogJob job = job_;
+    const TFlowLogOutcome outcome = outcome_;
+    saver_.Finish(job, outcome);
+    return failures_.Report(outcome, log);
+}
+
+bool TFlowLogWriter::Wait(const Log& log) {
+    return Collect(true, log);
+}
+
+bool TFlowLogWriter::Save(const TFlowLogLines& lines, bool hasContent, bool force,
+                          const std::string& suffix, double now, const Log& log) {
+    bool ok = Collect(force, log);
+    if (InFlight())
+        return ok;
+    const std::optional<TFlowLogJob> job = saver_.Begin(hasContent, force, suffix, now);
+    if (!job)
+        return ok;
+    if (!force) {
+        job_ = *job;
+        outcome_ = {};
+        done_.store(false, std::memory_order_relaxed);
+        try {
+            // The copy shares the table's full blocks; only the last, partial one is copied here.
+            thread_ = std::thread([this, job = *job, snapshot = lines]() {
+                outcome_ = TFlowLogSaver::Write(job, FlowLogText(snapshot));
+                done_.store(true, std::memory_order_release);
+            });
+            return ok;
+        } catch (const std::system_error&) {
+            // No thread to be had: the save is still due, and written here it is not lost.
+        }
+    }
+    const TFlowLogOutcome outcome = TFlowLogSaver::Write(*job, FlowLogText(lines));
+    saver_.Finish(*job, outcome);
+    return failures_.Report(outcome, log) && ok;
+}

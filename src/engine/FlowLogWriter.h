@@ -1,0 +1,53 @@
+#pragma once
+// Automatic flow log saves in the background. A day's data table is megabytes, and its save
+// (with the syncs that keep it whole) can take long on a busy disk; on the thread that runs the
+// engine tick it would hold the window and the workers' hand-overs. So an automatic save writes a
+// copy of the table on a thread of its own, while everything the saver decides and reports stays
+// on the calling thread: the rule of when a save is due, what counts as saved, which earlier
+// automatic file goes, and the operator's message on failure (TFlowLogFailures).
+//
+// Not thread-safe itself: call it from one thread only (the tick's).
+#include "engine/FlowLog.h"
+#include "engine/FlowLogLines.h"
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+class TFlowLogWriter {
+public:
+    using Log = std::function<void(const std::string&)>;
+
+    explicit TFlowLogWriter(std::string folder) : saver_(std::move(folder)) {}
+    // Waits for a save in flight: its file is written whole or not at all, never left half done
+    // by a thread that outlives its writer. Its outcome is not reported any more.
+    ~TFlowLogWriter();
+    TFlowLogWriter(const TFlowLogWriter&) = delete;
+    TFlowLogWriter& operator=(const TFlowLogWriter&) = delete;
+
+    // Called every tick. First reports an automatic save that has finished meanwhile. A forced
+    // save waits for an automatic save in flight, so that the two never race and the files come
+    // in order, and then writes at once. An unforced save that is due starts in the background
+    // on a copy of lines, unless one is still in flight: it stays due, and a later call starts
+    // it. Returns false when a save that finished in this call failed.
+    bool Save(const TFlowLogLines& lines, bool hasContent, bool force, const std::string& suffix,
+              double now, const Log& log);
+
+    // Waits for the automatic save in flight, if any, and reports it. Returns false when it
+    // failed.
+    bool Wait(const Log& log);
+
+    bool InFlight() const { return thread_.joinable(); }
+    const TFlowLogSaver& Saver() const { return saver_; }
+
+private:
+    bool Collect(bool wait, const Log& log);
+
+    TFlowLogSaver saver_;
+    TFlowLogFailures failures_;
+    TFlowLogJob job_;         // the save in flight
+    TFlowLogOutcome outcome_; // written by its thread, read after the join
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
