@@ -1,4 +1,5 @@
 #include "engine/FlowLog.h"
+#include "LogFolderFixture.h"
 #include "platform/Clock.h"
 #include "platform/RecordingMessages.h"
 
@@ -14,28 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-class FlowLogTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("orvello-flowlog-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    void TearDown() override {
-        fs::permissions(folder, fs::perms::owner_all);
-        fs::remove_all(folder);
-    }
-    fs::path folder;
-};
+using FlowLogTest = TLogFolderTest;
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "engine/FlowLogWriter.h"
+#include "LogFolderFixture.h"
 #include "engine/FlowLogLines.h"
 #include "platform/Clock.h"
 #include "platform/RecordingMessages.h"
@@ -18,13 +19,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr double Minute = 61.0 / 86400;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> Names(const fs::path& folder) {
     std::vector<std::string> names;
@@ -48,23 +42,11 @@ std::string TextOf(const TFlowLogLines& lines) {
     return text;
 }
 
-class FlowLogWriterTest : public ::testing::Test {
+class FlowLogWriterTest : public TLogFolderTest {
 protected:
-    void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("orvello-flowlogwriter-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    void TearDown() override {
-        fs::permissions(folder, fs::perms::owner_all);
-        fs::remove_all(folder);
-    }
     std::string File(double at, const std::string& suffix) const {
         return FlowLogFileName(folder.string(), at, suffix);
     }
-    fs::path folder;
     std::vector<std::string> log;
     TFlowLogWriter::Log toLog = [this](const std::string& text) { log.push_back(text); };
     const double t0 = EncodeDateTime(2026, 12, 10, 9, 0, 0);
