@@ -287,7 +287,10 @@ bool TFormOrvello::StopWorkers() {
         MM("Waiting for threads to stop. Active threads: " + std::to_string(active) + "/" +
            std::to_string(before));
     };
-    const bool stopped = StopAllWorkers(serve, WorkerStopTimeout, progress);
+    // A device whose worker ended without its stop confirmed may still be flowing: the operator
+    // must hear of it.
+    const auto unconfirmed = [this](const std::string& port) { MM(UnconfirmedStopLine(port)); };
+    const bool stopped = StopAllWorkers(serve, WorkerStopTimeout, progress, unconfirmed);
     MM("Active threads: " + std::to_string(ActiveThreadCount()));
     MM("Terminate threads");
     if (!stopped)
