@@ -12,8 +12,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
