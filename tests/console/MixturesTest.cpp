@@ -154,6 +154,25 @@ private slots:
         QCOMPARE(Program(fixture, "COM6"), QString());
     }
 
+    void EmptyRecipeIsAMixtureOfNothing() {
+        TConsoleFixture fixture(MixtureDevices());
+        TFormOrvello& window = *fixture.window;
+        ShowTab(window, "TabSheetMixtures");
+        window.MemoMixRecipe->setFocus();
+        QTest::keyClick(window.MemoMixRecipe, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(window.MemoMixRecipe, Qt::Key_Delete);
+        QCOMPARE(fixture.Messages(),
+                 (std::vector<std::string>{"PopulateComponentPartialPressures: Total moles 0",
+                                           "GasHasFluid on nonflat mixture"}));
+        const QStringList lines = ResultLines(fixture);
+        QCOMPARE(Block(lines, "  Components:").size(), 1);
+        QVERIFY(Block(lines, "  Components:")[0].startsWith("    Name        "));
+        // Valid, so "Add" goes through, with nothing to add.
+        fixture.Click(window.ButtonMixSegmentsAdd);
+        QCOMPARE(fixture.Messages().size(), 2u);
+        QVERIFY(LinesStartingWith(fixture.LogLines(), "Segment Program Modify").isEmpty());
+    }
+
     void AddWritesTheSegmentsAndItsLogLines() {
         TConsoleFixture fixture(MixtureDevices());
         TFormOrvello& window = *fixture.window;
