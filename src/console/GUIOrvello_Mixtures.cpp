@@ -65,6 +65,8 @@ void TFormOrvello::ConnectMixturesTab() {
 
 void TFormOrvello::MemoMixRecipeChange() {
     MemoMixResult->clear();
+    // An evaluation that raises leaves no valid recipe behind.
+    recipeValid_ = false;
     const std::string name = EditMixtureName->text().toStdString();
     // Entries as the pane lists them; an entry that ends in a line break leaves an empty line.
     std::vector<std::string> entries;
@@ -81,7 +83,6 @@ void TFormOrvello::MemoMixRecipeChange() {
         std::string details;
         std::string errors;
         if (!EvaluateRecipe(MemoMixRecipe->toPlainText().toStdString(), details, mix, errors)) {
-            recipeValid_ = false;
             entries.push_back(errors);
             show();
             return;
