@@ -57,6 +57,8 @@ struct TMixtureSegment {
 
 void TFormOrvello::ConnectMixturesTab() {
     MemoMixResult->setPlainText(QStringLiteral("MemoMixResult"));
+    // The recipe is the operator's own short text, unlike the panes that grow all day.
+    MemoMixRecipe->setUndoRedoEnabled(true);
     connect(MemoMixRecipe, &QPlainTextEdit::textChanged, this, &TFormOrvello::MemoMixRecipeChange);
     connect(EditMixtureName, &QLineEdit::textChanged, this, &TFormOrvello::MemoMixRecipeChange);
     connect(ButtonMixSegmentsAdd, &QPushButton::clicked, this,

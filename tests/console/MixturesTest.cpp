@@ -107,6 +107,13 @@ private slots:
         QVERIFY(!lines.contains("  Mixture has fluid:"));
         QVERIFY(fixture.Messages().empty());
 
+        // Typing can be undone in the recipe, and the result follows.
+        QTest::keyClicks(window.MemoMixRecipe, "0");
+        QVERIFY(window.MemoMixResult->toPlainText().startsWith("Invalid setpoint on line 1"));
+        QTest::keyClick(window.MemoMixRecipe, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(window.MemoMixRecipe->toPlainText(), QStringLiteral("COM6 50"));
+        QCOMPARE(ResultLines(fixture), lines);
+
         // The name changes the first line only.
         const QStringList before = ResultLines(fixture);
         QLineEdit* name = fixture.Find<QLineEdit>("EditMixtureName");
