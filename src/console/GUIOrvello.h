@@ -8,6 +8,7 @@
 //   GUIOrvello_DirectControl.cpp setpoints, program start and stop, the engine timer
 //   GUIOrvello_DataViews.cpp     curves, the segment-program table, the data table, time units
 //   GUIOrvello_FlowUnits.cpp     the flow unit panel
+//   GUIOrvello_Mixtures.cpp      the recipe, its mixture report and its segments
 //   GUIOrvello_Tips.cpp          the tips under the pointer
 //
 // Every handler runs on the main thread. The window never keeps a device record beyond one
@@ -155,6 +156,13 @@ private:
     void EditFlowUnitPressureBarValueChanged();
     void RtDoubleEditSegmentFlowValueChanged();
     void ShowFlowUnitFields(bool visible);
+
+    // Mixtures tab (GUIOrvello_Mixtures.cpp).
+    void ConnectMixturesTab();
+    void MemoMixRecipeChange();
+    void ButtonMixSegmentsAddClick();
+    // Whether the last evaluation accepted the recipe; "Add" refuses until one has.
+    bool recipeValid_ = false;
 
     // Tips.
     void ShowHelp(QObject* sender);

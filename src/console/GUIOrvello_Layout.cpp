@@ -485,5 +485,6 @@ QWidget* TFormOrvello::BuildMixturesTab() {
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 2);
     grid->setRowStretch(3, 1);
+    ConnectMixturesTab();
     return tab;
 }

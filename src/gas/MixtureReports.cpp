@@ -12,6 +12,12 @@ std::string MassFlowLine(const TGasItem& gas) {
            FormatPicture(gas.MassFlow_gmin, "##0.000 000") + " g/min" + CRLF;
 }
 
+// A right-aligned number column: a number wider than its column widens it rather than losing its
+// leading digits, which would show another value (a relative humidity of 1107 % as 107 %).
+std::string NumberColumn(const std::string& number, int width) {
+    return number.size() >= static_cast<std::size_t>(width) ? number : PadLeft(number, width);
+}
+
 } // namespace
 
 std::string InputsReport(const TGasItem& Mix) {
@@ -56,8 +62,8 @@ std::string VolumeFlowTable(const TGasItem& Mix, const TVecArr& Conditions) {
         text += PadLeft(component.NameShort, 9) + " ";
     text += std::string("      Tot") + CRLF;
     for (const TDoubleVec& condition : Conditions) {
-        text += PadLeft(FormatGeneral(condition.TempC), 5) + "  " +
-                PadLeft(FormatGeneral(condition.PresBarA), 7) + "  ";
+        text += NumberColumn(FormatGeneral(condition.TempC), 5) + "  " +
+                NumberColumn(FormatGeneral(condition.PresBarA), 7) + "  ";
         double total = 0;
         for (const TGasItem& component : Mix.Components) {
             const double molarMass = component.GetMolarMass();
@@ -65,12 +71,12 @@ std::string VolumeFlowTable(const TGasItem& Mix, const TVecArr& Conditions) {
                 const double volume = VolumeFlow_ml(component.MassFlow_gmin / molarMass,
                                                     condition.TempC, condition.PresBarA);
                 total += volume;
-                text += PadLeft(FormatPicture(volume, "0.0"), 9) + " ";
+                text += NumberColumn(FormatPicture(volume, "0.0"), 9) + " ";
             } else {
                 text += PadLeft("Err", 9) + " ";
             }
         }
-        text += PadLeft(FormatPicture(total, "0.0"), 9) + CRLF;
+        text += NumberColumn(FormatPicture(total, "0.0"), 9) + CRLF;
     }
     return text;
 }
@@ -84,11 +90,11 @@ std::string HumidityTable(const TGasItem& Mix, const TVecArr& Conditions) {
         const double saturation_bar = SaturationPressure_hPa(condition.TempC) / 1000;
         const double saturation = saturation_bar / condition.PresBarA;
         const double humidity = water / saturation * 100;
-        text += "  " + PadLeft(FormatGeneral(condition.TempC), 4) + "  " +
-                PadLeft(FormatGeneral(condition.PresBarA), 8) + "  " +
-                PadLeft(FormatPicture(saturation * 1000000, "# ### ###"), 14) + "  " +
-                PadLeft(FormatPicture(water * 1000000, "# ### ###"), 11) + "  " +
-                PadLeft(FormatPicture(humidity, "0.000"), 7) + "  " + CRLF;
+        text += "  " + NumberColumn(FormatGeneral(condition.TempC), 4) + "  " +
+                NumberColumn(FormatGeneral(condition.PresBarA), 8) + "  " +
+                NumberColumn(FormatPicture(saturation * 1000000, "# ### ###"), 14) + "  " +
+                NumberColumn(FormatPicture(water * 1000000, "# ### ###"), 11) + "  " +
+                NumberColumn(FormatPicture(humidity, "0.000"), 7) + "  " + CRLF;
     }
     return text;
 }

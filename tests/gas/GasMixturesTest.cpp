@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <sstream>
 
 namespace {
 
@@ -150,6 +151,34 @@ TEST(MixtureReportsLayout, NamesAreFittedToTheirColumns) {
     EXPECT_EQ(PartialPressuresReport(mix), "    AVeryLongNam    1 000 000 ppm\r\n"
                                            "    N.2,x           1 000 000 ppm\r\n");
     EXPECT_EQ(VolumeFlowTable(mix, {}), "   ºC     BarA  yLongName     N,2,x       Tot\r\n");
+}
+
+TEST(MixtureReportsLayout, NumbersWiderThanTheirColumnsKeepEveryDigit) {
+    ScopedLocaleSettings locale({'.', ':'});
+    // Far more water than the gas can carry: the humidity runs into thousands of percent.
+    TGasItem mix;
+    mix.Components = {WithFlow(8, 1), WithFlow(1001, 0.5)};
+    ASSERT_TRUE(PopulateComponentPartialPressures(mix));
+    const double saturation = SaturationPressure_hPa(0) / 1000 / 1.01325;
+    const double humidity = mix.FluidPartialPressure / saturation * 100;
+    ASSERT_GT(humidity, 1000);
+    const std::string table = HumidityTable(mix, {{0, 1.01325}});
+    const std::string row = table.substr(table.find("\r\n") + 2);
+    EXPECT_EQ(row.substr(row.size() - 4), "  \r\n");
+    const std::string last = row.substr(row.rfind(' ', row.size() - 5) + 1);
+    EXPECT_NEAR(std::stod(last), humidity, 0.0005) << row;
+
+    // 16 kg/min of nitrogen at 150 ºC: eight integer digits in a column of nine.
+    TGasItem flood;
+    flood.Components = {WithFlow(8, 16000)};
+    const std::string volumes = VolumeFlowTable(flood, {{150, 1.01325}});
+    std::istringstream volumeRow(volumes.substr(volumes.find("\r\n") + 2));
+    double temperature = 0, pressure = 0, volume = 0, total = 0;
+    volumeRow >> temperature >> pressure >> volume >> total;
+    const double expected = VolumeFlow_ml(16000 / GetGasByID(8).GetMolarMass(), 150, 1.01325);
+    ASSERT_GE(expected, 10000000);
+    EXPECT_NEAR(volume, expected, 0.05) << volumes;
+    EXPECT_NEAR(total, expected, 0.05) << volumes;
 }
 
 TEST(MixtureReportsLayout, ComponentFlowsListEveryLeafAndAnEmptyMixtureItself) {
