@@ -21,6 +21,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace {
 
 // The log pane keeps this many lines on screen; the session log file keeps them all.
@@ -330,6 +332,9 @@ QWidget* TFormOrvello::BuildSegmentTab() {
     LabelSpecifiedFlowUnit = MakeLabel(tab, "LabelSpecifiedFlowUnit", "Flow unit");
     LabelSegmentStartTime = MakeLabel(tab, "LabelSegmentStartTime", "Start time, m");
     RtDoubleEditSegmentTime = MakeNumber(tab, "RtDoubleEditSegmentTime", 0);
+    // A program starts at 0; an earlier segment would only ever be read as its first point.
+    RtDoubleEditSegmentTime->SetMinimum(0);
+    RtDoubleEditSegmentTime->SetMaximum(std::numeric_limits<double>::max());
     LabelSegmentStartTimeTimeConversions =
         MakeLabel(tab, "LabelSegmentStartTimeTimeConversions", "Time conversions");
     LabelSegmentFow = MakeLabel(tab, "LabelSegmentFow", "Segment flow, %");
@@ -407,6 +412,7 @@ QWidget* TFormOrvello::BuildSegmentTab() {
             &TFormOrvello::ButtonSegmentProgramStartClick);
     connect(ButtonSegmentProgramStop, &QPushButton::clicked, this,
             &TFormOrvello::ButtonSegmentProgramStopClick);
+    WireSegmentEditor();
     return tab;
 }
 
