@@ -9,7 +9,9 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
 
 namespace {
@@ -183,6 +185,11 @@ private slots:
         QCOMPARE(window.RtDoubleEditSegmentFlow->Value(), 25.0);
         QCOMPARE(window.LabelSegmentStartTimeTimeConversions->text(),
                  QStringLiteral("0 days, 1 hour, 30 minutes"));
+
+        // Back in minutes the field's 1.5 means minutes, and its wording says so.
+        window.Minute1->trigger();
+        QCOMPARE(window.LabelSegmentStartTimeTimeConversions->text(),
+                 QStringLiteral("0 days, 0 hours, 1.5 minutes"));
     }
 
     void ATimeInHoursOrDaysFindsTheRowItWasWrittenAs() {
@@ -395,6 +402,68 @@ private slots:
         QCOMPARE(fixture.Messages(), expected);
         QVERIFY(LogText(fixture).contains("Invalid segment program"));
         QCOMPARE(fixture.Device("X-COM").SegmentProgram, DemoProgram);
+    }
+
+    void TheOperatorsOpenDialogListsTextFilesInEitherCase() {
+        TConsoleFixture fixture;
+        TFormOrvello& window = *fixture.window;
+        ShowDemoSegments(fixture);
+        const QString folder = fixture.Folder() + "/Segment Programs/";
+        WriteFile(folder + "lower.txt", "5 10 Step\r\n");
+        WriteFile(folder + "upper.TXT", "6 20 Ramp\r\n");
+        WriteFile(folder + "other.csv", "7 30 Step\r\n");
+
+        // The dialog is modal: what the operator sees in it is read from a timer, which then
+        // types the upper-case file's name. A dialog still open after 20 s is cancelled, so that
+        // the test fails instead of waiting for ever.
+        QStringList filters;
+        QStringList shown;
+        QString lastSeen = QStringLiteral("no dialog");
+        bool typed = false;
+        QTimer operatorHand;
+        QElapsedTimer waited;
+        waited.start();
+        connect(&operatorHand, &QTimer::timeout, &operatorHand, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal && waited.elapsed() > 20000) {
+                lastSeen += QStringLiteral(" (%1 cancelled after 20 s)").arg(modal->objectName());
+                QMetaObject::invokeMethod(modal, "reject");
+                return;
+            }
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (!dialog)
+                return;
+            auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QStringList names;
+            if (view && view->model())
+                for (int i = 0; i < view->model()->rowCount(view->rootIndex()); ++i)
+                    names << view->model()->index(i, 0, view->rootIndex()).data().toString();
+            names.sort();
+            lastSeen = names.join(QLatin1Char(','));
+            if (names.size() < 2 || !name || typed)
+                return; // the folder is still being read, or the dialog is closing
+            typed = true;
+            filters = dialog->nameFilters();
+            shown = names;
+            // Typed from a call of its own: a box the dialog opens over itself runs its loop
+            // inside the typing, and this timer must go on meanwhile.
+            QTimer::singleShot(0, name, [name] {
+                name->setFocus();
+                QTest::keyClicks(name, QStringLiteral("upper.TXT"));
+                QTest::keyClick(name, Qt::Key_Return);
+            });
+        });
+        operatorHand.start(50);
+
+        ChooseFromSegmentMenu(window, "Load Segment Program");
+        operatorHand.stop();
+
+        QVERIFY2(!shown.isEmpty(), qPrintable("the dialog showed: " + lastSeen));
+        QCOMPARE(filters, QStringList{"Text files (*.txt *.TXT)"});
+        QCOMPARE(shown, QStringList({"lower.txt", "upper.TXT"}));
+        QCOMPARE(fixture.Device("X-COM").SegmentProgram, std::string("6 20 Ramp"));
+        QVERIFY(fixture.Messages().empty());
     }
 
     void AnEmptyFileClearsTheProgram() {
