@@ -332,7 +332,8 @@ QWidget* TFormOrvello::BuildSegmentTab() {
     LabelSpecifiedFlowUnit = MakeLabel(tab, "LabelSpecifiedFlowUnit", "Flow unit");
     LabelSegmentStartTime = MakeLabel(tab, "LabelSegmentStartTime", "Start time, m");
     RtDoubleEditSegmentTime = MakeNumber(tab, "RtDoubleEditSegmentTime", 0);
-    // A program starts at 0; an earlier segment would only ever be read as its first point.
+    // Programs count minutes from their start: a time before it means nothing, and the check of
+    // a loaded program refuses one too.
     RtDoubleEditSegmentTime->SetMinimum(0);
     RtDoubleEditSegmentTime->SetMaximum(std::numeric_limits<double>::max());
     LabelSegmentStartTimeTimeConversions =
