@@ -54,9 +54,9 @@ std::string TimeCaption(double minutes) {
 }
 
 // The row written for the same time. Captions are compared as they are written, not as the
-// numbers they read back as: a time typed in hours or days is a product (1.1 h gives
-// 66.00000000000001 min) that differs from the number its caption "66" reads back as, and would
-// otherwise get a second row with the same caption.
+// numbers they read back as: a time typed in hours or days is a product (4.1 h gives
+// 245.99999999999997 min) that differs from the number its caption "246" reads back as, and
+// would otherwise get a second row with the same caption.
 QTreeWidgetItem* RowAtTime(const QTreeWidget& list, const std::string& caption) {
     for (int i = 0; i < list.topLevelItemCount(); ++i) {
         QTreeWidgetItem* row = list.topLevelItem(i);
