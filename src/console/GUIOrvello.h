@@ -325,4 +325,30 @@ private:
     std::unique_ptr<TQtMainThreadGate> gate_;
     std::unique_ptr<TQtOperatorMessages> messages_;
     std::unique_ptr<TDiagnosticsViewer> diagnostics_;
+
+    // ---- Segment editor and program files (GUIOrvello_SegmentEditor.cpp,
+    //      GUIOrvello_ProgramFiles.cpp) ----
+public:
+    // Stores a record whose SegmentProgram was changed and shows it again, so that the segment
+    // list, the program curve and the segment-program table follow. False, with nothing shown,
+    // when the record could not be stored; the caller tells the operator in its own words.
+    bool StoreSegmentProgramAndShow(TDeviceInfo& device);
+    // Where the program file dialogs open: "Segment Programs" beside "Logs".
+    const QString& SegmentProgramFolder() const { return segmentProgramFolder_; }
+
+private:
+    // Connects the editor's controls, fills the sample rows and installs the file dialogs;
+    // called once while the segment tab is built (the context menu's entries are connected
+    // where the menu is built).
+    void WireSegmentEditor();
+    void ButtonSegmentApplyClick();
+    void ButtonSegmentDeleteClick();
+    void ButtonSegmentTypeClick();
+    void ListViewSegmentProgramChange();
+    void ListViewSegmentProgramMouseUp(const QPoint& globalPosition);
+    void RtDoubleEditSegmentTimeValueChanged();
+    void SaveSegmentProgramAs1Click();
+    void LoadSegmentProgram2Click();
+
+    QString segmentProgramFolder_;
 };

@@ -124,6 +124,8 @@ void TFormOrvello::SetTimeUnit(const std::string& unit) {
     RtGraph2DMain->SetXCaption(QStringLiteral("Time, ") + letter);
     LabelSegmentStartTime->setText(QStringLiteral("Start time, ") + letter);
     LabelMixSegmentsTime->setText(QStringLiteral("Time, ") + letter);
+    // The start-time field keeps its number, which now counts other units: its wording follows.
+    RtDoubleEditSegmentTimeValueChanged();
     // Curves hold minutes; the chart shows every one of them in the display unit.
     RtGraph2DMain->SetTimeUnitFactor(timeUnitFactor_);
     RtGraph2DMain->Replot();

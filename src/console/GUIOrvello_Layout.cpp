@@ -21,6 +21,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace {
 
 // The log pane keeps this many lines on screen; the session log file keeps them all.
@@ -330,6 +332,10 @@ QWidget* TFormOrvello::BuildSegmentTab() {
     LabelSpecifiedFlowUnit = MakeLabel(tab, "LabelSpecifiedFlowUnit", "Flow unit");
     LabelSegmentStartTime = MakeLabel(tab, "LabelSegmentStartTime", "Start time, m");
     RtDoubleEditSegmentTime = MakeNumber(tab, "RtDoubleEditSegmentTime", 0);
+    // Programs count minutes from their start: a time before it means nothing, and the check of
+    // a loaded program refuses one too.
+    RtDoubleEditSegmentTime->SetMinimum(0);
+    RtDoubleEditSegmentTime->SetMaximum(std::numeric_limits<double>::max());
     LabelSegmentStartTimeTimeConversions =
         MakeLabel(tab, "LabelSegmentStartTimeTimeConversions", "Time conversions");
     LabelSegmentFow = MakeLabel(tab, "LabelSegmentFow", "Segment flow, %");
@@ -407,6 +413,7 @@ QWidget* TFormOrvello::BuildSegmentTab() {
             &TFormOrvello::ButtonSegmentProgramStartClick);
     connect(ButtonSegmentProgramStop, &QPushButton::clicked, this,
             &TFormOrvello::ButtonSegmentProgramStopClick);
+    WireSegmentEditor();
     return tab;
 }
 

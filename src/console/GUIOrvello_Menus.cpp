@@ -97,4 +97,8 @@ void TFormOrvello::BuildMenus() {
         AddEntry(PopupMenuSegment, "SaveSegmentProgramAs1", "Load Segment Program");
     LoadSegmentProgram2 =
         AddEntry(PopupMenuSegment, "LoadSegmentProgram2", "Save Segment Program As");
+    connect(SaveSegmentProgramAs1, &QAction::triggered, this,
+            &TFormOrvello::LoadSegmentProgram2Click);
+    connect(LoadSegmentProgram2, &QAction::triggered, this,
+            &TFormOrvello::SaveSegmentProgramAs1Click);
 }

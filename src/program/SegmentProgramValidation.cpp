@@ -13,14 +13,25 @@ bool IsProgramCharacter(char c) {
     return IsNoteCharacter(c) || c == '\r' || c == '\n' || c == '_' || c == '.';
 }
 
+// Each box is modal: a file that is no program at all can hold thousands of such characters, and
+// the operator would have to close a box for each. The first few are shown, the rest counted.
+constexpr int InvalidCharactersShown = 5;
+
 void ReportInvalidCharacters(std::string_view program) {
+    int found = 0;
     std::size_t pos = 0;
     while (pos < program.size()) {
         const std::size_t length = Utf8CharacterLength(program, pos);
-        if (length > 1 || !IsProgramCharacter(program[pos]))
-            ShowOperatorMessage("Invalid character: " + std::string(program.substr(pos, length)));
+        if (length > 1 || !IsProgramCharacter(program[pos])) {
+            if (++found <= InvalidCharactersShown)
+                ShowOperatorMessage("Invalid character: " +
+                                    std::string(program.substr(pos, length)));
+        }
         pos += length;
     }
+    if (found > InvalidCharactersShown)
+        ShowOperatorMessage("... and " + std::to_string(found - InvalidCharactersShown) +
+                            " more invalid characters");
 }
 
 std::optional<double> ParseField(std::string_view field) {

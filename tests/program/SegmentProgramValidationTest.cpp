@@ -56,6 +56,35 @@ TEST(ValidateSegmentProgram, MessagesAndVerdicts) {
     }
 }
 
+TEST(ValidateSegmentProgram, ManyInvalidCharactersShowTheFirstFiveAndACount) {
+    const struct {
+        std::string program;
+        bool valid;
+        Messages messages;
+    } cases[] = {
+        {"1 50 Step a-b-c-d-e-f", true, Messages(5, "Invalid character: -")},
+        {"1 50 Step a-b-c-d-e-f-g-h-i", true,
+         [] {
+             Messages expected(5, "Invalid character: -");
+             expected.push_back("... and 3 more invalid characters");
+             return expected;
+         }()},
+        // The count goes on past a fault that stops the line checks.
+        {std::string(2000, '\x01') + "\r\n1 -5 Ramp", false,
+         [] {
+             Messages expected(5, "Invalid character: \x01");
+             expected.push_back("... and 1996 more invalid characters");
+             expected.push_back("Invalid element count");
+             return expected;
+         }()},
+    };
+    for (const auto& c : cases) {
+        ScopedRecordingMessages messages;
+        EXPECT_EQ(ValidateSegmentProgram(c.program), c.valid) << c.program;
+        EXPECT_EQ(messages.recorder.Messages(), c.messages) << c.program;
+    }
+}
+
 TEST(ValidateSegmentProgram, NumbersUsePointsInTheTextAndTheLocaleInMessages) {
     ScopedLocaleSettings comma({',', ':'});
     ScopedRecordingMessages messages;
