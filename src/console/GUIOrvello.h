@@ -6,6 +6,8 @@
 //   GUIOrvello_Details.cpp       one device record to the controls and back
 //   GUIOrvello_Configure.cpp     "Apply configuration" and the tools
 //   GUIOrvello_DirectControl.cpp setpoints, program start and stop, the engine timer
+//   GUIOrvello_SegmentEditor.cpp the segment editor of the Design segments tab
+//   GUIOrvello_ProgramFiles.cpp  loading and saving segment programs
 //   GUIOrvello_DataViews.cpp     curves, the segment-program table, the data table, time units
 //   GUIOrvello_FlowUnits.cpp     the flow unit panel
 //   GUIOrvello_Mixtures.cpp      the recipe, its mixture report and its segments
