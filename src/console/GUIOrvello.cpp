@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSplitter>
@@ -314,7 +315,47 @@ void TFormOrvello::showEvent(QShowEvent* event) {
     SplitterVertical->setSizes({400, std::max(width - 400 - SplitterVertical->handleWidth(), 30)});
 }
 
+TFormOrvello::TBlockingOperation::TBlockingOperation(TFormOrvello& window, bool stopEngine)
+    : window_(window) {
+    if (window_.blockingDepth_++ == 0) {
+        // Not the window itself: its message boxes are its children and must stay answerable.
+        if (window_.centralWidget())
+            window_.centralWidget()->setEnabled(false);
+        if (window_.menuBar())
+            window_.menuBar()->setEnabled(false);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    if (stopEngine && window_.TimerEngine && window_.TimerEngine->isActive()) {
+        window_.TimerEngine->stop();
+        restartEngine_ = true;
+    }
+}
+
+TFormOrvello::TBlockingOperation::~TBlockingOperation() {
+    if (restartEngine_ && window_.TimerEngine && !window_.closing_)
+        window_.TimerEngine->start();
+    if (--window_.blockingDepth_ > 0)
+        return;
+    if (window_.centralWidget())
+        window_.centralWidget()->setEnabled(true);
+    if (window_.menuBar())
+        window_.menuBar()->setEnabled(true);
+    QApplication::restoreOverrideCursor();
+    if (window_.closePending_) {
+        // Outside the operation's own call stack, so the close never runs inside it.
+        QTimer::singleShot(0, &window_, [window = &window_] {
+            window->closePending_ = false;
+            window->close();
+        });
+    }
+}
+
 void TFormOrvello::closeEvent(QCloseEvent* event) {
+    if (blockingDepth_ > 0) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
     if (closing_) {
         // A close asked for again while the workers are being stopped waits for that stop.
         event->ignore();

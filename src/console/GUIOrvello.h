@@ -101,6 +101,27 @@ public:
     // events meanwhile.
     bool StopWorkers();
 
+    // Holds operator input (the tabs, the lists and the menus) out while an operation talks to
+    // instruments from the main thread and serves events meanwhile: the device search, a pump
+    // tool, the stop of the workers. Message boxes stay answerable. With stopEngine the engine
+    // timer is stopped for the while and started again at the end. A close that arrives
+    // meanwhile (window managers deliver it to a blocked window; so does a signal) is carried
+    // out only after the last such operation has ended, never inside one. Operations may nest.
+    class TBlockingOperation {
+    public:
+        TBlockingOperation(TFormOrvello& window, bool stopEngine);
+        ~TBlockingOperation();
+        TBlockingOperation(const TBlockingOperation&) = delete;
+        TBlockingOperation& operator=(const TBlockingOperation&) = delete;
+
+    private:
+        TFormOrvello& window_;
+        bool restartEngine_ = false;
+    };
+    bool InBlockingOperation() const { return blockingDepth_ > 0; }
+    // True when a close waits for a blocking operation to end.
+    bool ClosePending() const { return closePending_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -319,6 +340,8 @@ private:
     bool closing_ = false;
     bool shownOnce_ = false;
     bool workersStopped_ = false;
+    int blockingDepth_ = 0;
+    bool closePending_ = false;
 
     // The named controls that choose a tip, and the tip shown last.
     QSet<QWidget*> tipControls_;
