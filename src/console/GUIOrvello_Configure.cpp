@@ -1,4 +1,4 @@
-// The Configure tab: applying a configuration (which starts the device's worker) and the tools.
+// The Configure tab: applying a configuration (which starts the device's worker) and "Initialize".
 #include "console/DeviceColors.h"
 #include "console/GUIOrvello.h"
 #include "console/widgets/ColorPickCombo.h"
@@ -7,7 +7,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QTimer>
 
 #include <cstdio>
 #include <exception>
@@ -59,9 +58,7 @@ void TFormOrvello::ButtonDeviceInitializeClick() {
     }
     ShowOperatorMessage("Initializing device, this may take a while. Form will be unresponsive "
                         "during initialization.");
-    // The engine stays still meanwhile. The window itself is not disabled: the boxes below are
-    // its children and must stay answerable.
-    TimerEngine->stop();
+    const TBlockingOperation blocking(*this, true);
     switch (device.DevType) {
     case dtMFCA:
     case dtMFCB:
@@ -74,7 +71,6 @@ void TFormOrvello::ButtonDeviceInitializeClick() {
         ShowOperatorMessage("There is no Initialize procedure for demo device");
         break;
     }
-    TimerEngine->start();
 }
 
 void TFormOrvello::RtColorPickComboDeviceColorChanged() {
