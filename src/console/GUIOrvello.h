@@ -174,6 +174,9 @@ private:
     void ButtonApplyFlowClick();
     void ButtonSegmentProgramStartClick();
     void ButtonSegmentProgramStopClick();
+    // Idle mode and setpoint 0 for a device with a worker, the zero (or the pump's terminate)
+    // written straight into the worker's request, with its log line. The caller stores the record.
+    void StopDeviceOutput(TDeviceInfo& device);
     void TimerEngineTimer();
 
     // Data views.

@@ -32,6 +32,7 @@ void TFormOrvello::ButtonApplyConfigurationClick() {
     }
 
     TDeviceObjects& objects = engineHost_->Objects(device.COMPort);
+    const bool hadWorker = device.ThreadMFC || device.ThreadPump;
     if (device.StartThread())
         objects.Led = AddLedForThread();
     if (objects.Led) {
@@ -39,6 +40,10 @@ void TFormOrvello::ButtonApplyConfigurationClick() {
         objects.Led->SetColors(OpaqueQColor(device.Color), QColor(0, 255, 0));
         objects.Led->resize(16 * s, 16 * s);
     }
+    // Idle means the engine sends nothing more, so a running program or setpoint would stay on
+    // the instrument while the list says "Ready": the device is stopped as "Stop" does.
+    if (hadWorker && device.ControlMode != dcmIdle)
+        StopDeviceOutput(device);
     device.ControlMode = dcmIdle;
     if (!StoreShownDevice(device)) {
         ShowOperatorMessage("Saving device configuration failed");
