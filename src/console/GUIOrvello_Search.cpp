@@ -5,7 +5,6 @@
 #include "registry/DeviceSearch.h"
 
 #include <QCoreApplication>
-#include <QPlainTextEdit>
 
 void TFormOrvello::Searchdevices1Click() {
     if (!CheckDeviceSearchAllowed(devicesSearched_, GetOperatorMessages()))
@@ -25,5 +24,5 @@ void TFormOrvello::Searchdevices1Click() {
         SearchDevices(hooks);
     }
     devicesSearched_ = true;
-    MemoData->clear();
+    engineHost_->ClearDataTable();
 }

@@ -11,6 +11,7 @@
 #include "support/LetteredPump.h"
 
 #include <QAction>
+#include <QFile>
 #include <QMenuBar>
 #include <QRegularExpression>
 
@@ -118,7 +119,9 @@ private slots:
         QVERIFY2(rig.Started(), rig.Error().c_str());
         TConsoleFixture fixture;
         TFormOrvello& window = *fixture.window;
-        window.MemoData->setPlainText(QStringLiteral("an earlier table"));
+        // A table from before the search: saved by the search, then gone from the pane and from
+        // the lines the next flow log is written from.
+        window.EngineHost().AppendDataLine("an earlier table line");
 
         // Seen from inside the search, at its first turn to serve events.
         bool heldDuringSearch = false;
@@ -161,6 +164,13 @@ private slots:
         };
         QCOMPARE(SearchLog(fixture), expectedLog);
         QVERIFY(window.MemoData->toPlainText().isEmpty());
+        QVERIFY(window.EngineHost().DataLines().empty());
+        const QDir logs(window.LogFolder());
+        const QStringList saved = logs.entryList({"* log SearchDevicesClick.txt"}, QDir::Files);
+        QCOMPARE(saved.size(), 1);
+        QFile savedFile(logs.filePath(saved.front()));
+        QVERIFY(savedFile.open(QIODevice::ReadOnly));
+        QVERIFY(savedFile.readAll().contains("an earlier table line"));
         QVERIFY(fixture.Messages().empty());
 
         // A run searches once.
