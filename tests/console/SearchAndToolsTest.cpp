@@ -279,6 +279,16 @@ private slots:
             ExpectWindowReleased(window);
         }
 
+        // A pump that does not answer gets no closing box, and the window comes back all the
+        // same.
+        QVERIFY(rig.Control("silent " + pump + " on").empty());
+        fixture.messages->recorder.Clear();
+        TConsoleFixture::Click(window.ButtonPrimePump);
+        QCOMPARE(fixture.Messages(), std::vector<std::string>{tools.front().Boxes.front()});
+        ExpectWindowReleased(window);
+        QVERIFY(rig.Control("silent " + pump + " off").empty());
+        fixture.messages->recorder.Clear();
+
         // Configuring MFC A and then the pump starts a worker for each and a lamp in a row.
         fixture.ClickRow("COM3");
         ConfigureFocusedDevice(window);
