@@ -376,6 +376,34 @@ private slots:
         FreeTerminatedWorkers();
     }
 
+    void AResetWithoutWorkersStillLogsAndSaves() {
+        TConsoleFixture fixture;
+        fixture.Find<QAction>("Resetsoftware1")->trigger();
+        const QStringList expected = {
+            "DevicesLocal size: 1", "Active threads: 0",
+            "Mark threads to stop", "Active threads: 0",
+            "Terminate threads",    "All threads terminated, marking devices unconfigured"};
+        const QStringList lines = LinesFrom(fixture, "DevicesLocal size: 1");
+        QVERIFY2(lines.mid(0, expected.size()) == expected, qPrintable(lines.join('\n')));
+        QCOMPARE(LogFiles(fixture.Folder(), "ResetDevicesClick").size(), 1);
+        QCOMPARE(fixture.window->windowTitle(), QStringLiteral("2024-05-27"));
+    }
+
+    void SavingAndLoadingTheSoftwareStateChangeNothing() {
+        TConsoleFixture fixture;
+        fixture.ClickRow("X-COM");
+        ConfigureFocusedDevice(*fixture.window);
+        const QString log = fixture.window->MemoMain->toPlainText();
+        const QString title = fixture.window->windowTitle();
+        fixture.Find<QAction>("Savesoftwarestate1")->trigger();
+        fixture.Find<QAction>("Loadsoftwarestate1")->trigger();
+        QCOMPARE(fixture.window->MemoMain->toPlainText(), log);
+        QCOMPARE(fixture.window->windowTitle(), title);
+        QCOMPARE(ActiveThreadCount(), 1);
+        QVERIFY(fixture.Messages().empty());
+        QVERIFY(QDir(fixture.Folder() + "/Logs").entryList({"* log *.txt"}, QDir::Files).isEmpty());
+    }
+
     void ACloseDuringABlockingOperationWaitsForItsEnd_data() {
         QTest::addColumn<int>("how");
         QTest::newRow("window manager") << 0;
