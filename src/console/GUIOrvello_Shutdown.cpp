@@ -8,7 +8,6 @@
 #include "pump/PSD4_Thread.h"
 #include "registry/DeviceWorkers.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
