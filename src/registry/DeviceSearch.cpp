@@ -20,6 +20,8 @@ const char* const SearchWhileWorkersText =
 namespace {
 
 const char* const CRLF = "\r\n";
+// The longest a found pump takes to bring its plunger home after the serial read.
+constexpr double PumpHomingTimeout_s = 15;
 
 void Call(const std::function<void(const std::string&)>& hook, const std::string& text) {
     if (hook)
@@ -81,6 +83,10 @@ bool ProbePump(const std::string& port, std::string& Feedback, TDeviceInfo& Know
     Feedback += "    => Pump serial:" + std::to_string(serial) + CRLF;
     if (serial > 0 && MatchKnownDevice(std::to_string(serial), Known)) {
         Feedback += "    => Pump found:" + Known.NameRole + CRLF;
+        // The serial read ends by sending the plunger home. A pump still moving fails the
+        // presence check of the next driver, so "Apply configuration" right after the search
+        // would start a worker that never reaches its pump.
+        pump.WaitUntilFree(PumpHomingTimeout_s);
         return true;
     }
     Feedback += std::string("    => No pump found") + CRLF;

@@ -168,6 +168,12 @@ TEST_F(DeviceSearchRig, FindsBothMFCsAndThePumpInPortOrderWithTheirKnownRows) {
     ExpectKnownRow(DevicesLocal[1], 1, "COM4");
     ExpectKnownRow(DevicesLocal[2], 2, "COM5");
     EXPECT_EQ(found_, (std::vector<std::string>{"COM3", "COM4", "COM5"}));
+    // The pump is at rest again, so the next driver's presence check finds it.
+    for (const TSimRigPort& port : rig_.Ports()) {
+        if (port.Kind == "Pump") {
+            EXPECT_FALSE(port.Server->State().Busy);
+        }
+    }
     // Events were served between the steps of every port, not only at the end.
     EXPECT_GE(served_, 3 * 3);
     EXPECT_TRUE(messages_.recorder.Messages().empty());
