@@ -4,11 +4,15 @@
 // console/OperatorScript.h); the program then ends with a nonzero code when the script failed.
 #include "console/GUIOrvello.h"
 #include "console/OperatorScript.h"
+#include "console/SignalClose.h"
+#include "registry/DeviceWorkers.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QScreen>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 int main(int argc, char** argv) {
@@ -24,7 +28,15 @@ int main(int argc, char** argv) {
     parser.addOption(scriptOption);
     parser.process(application);
 
+    // Stopped from a terminal or a service manager, the program stops its devices as a close
+    // does. Installed first, so that from the window's first log line on no signal ends the
+    // program without that.
+    TSignalClose signalClose;
     TFormOrvello window;
+    signalClose.SetWindow(&window);
+    if (!signalClose.Installed())
+        window.MM("SIGINT and SIGTERM will not close the console: " +
+                  signalClose.ErrorText().toStdString());
     // Without a window manager (a bare X server) maximising does nothing; the screen's free
     // area is the same size, so the window takes it first.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -37,8 +49,15 @@ int main(int argc, char** argv) {
         script = std::make_unique<TOperatorScript>(window, parser.value(scriptOption));
         script->Start();
     }
-    const int code = QApplication::exec();
-    if (script && script->Failed())
-        return code != 0 ? code : 1;
+    int code = QApplication::exec();
+    if (script && script->Failed() && code == 0)
+        code = 1;
+    // A worker that did not stop within the close's bound has been named in the log and is still
+    // busy with its device. Tearing the program down under it, or waiting for it, would be worse
+    // than leaving now.
+    if (ActiveThreadCount() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
     return code;
 }
