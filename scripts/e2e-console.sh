@@ -42,7 +42,9 @@ fail() {
     exit 1
 }
 
-# 40 % of full scale is 25600 counts on the wire.
+# 40 % of full scale is 25600 counts on the wire. The controller's worker initialises it for some
+# seconds after "Apply configuration" before it sends the setpoint; the window shows nothing of
+# that moment, so the script gives it ample time before the close.
 cat >"$script" <<'EOF'
 trigger Searchdevices1
 wait-log "Finished searching devices" 300
@@ -51,7 +53,7 @@ choose ComboBoxDeviceFluid N2
 click ButtonApplyConfiguration
 type RtDoubleEditDirectControlDesiredFlow 40
 click ButtonApplyFlow
-wait 5
+wait 30
 close
 EOF
 
@@ -64,7 +66,7 @@ env -u ORVELLO_PORT_DIR DISPLAY=":${display_number}" QT_QPA_PLATFORM=xcb \
 [ "$status" -eq 0 ] || fail "the run command ended with code $status"
 
 # The setpoint reached MFC A, and the close's zero came after it.
-setpoint_line=$(grep -n ' COM3 A25600\\r$' "$journal" | head -n 1 | cut -d: -f1)
+setpoint_line=$(grep -n ' COM3 A25600\\r$' "$journal" | head -n 1 | cut -d: -f1 || true)
 [ -n "$setpoint_line" ] || fail "MFC A never received the setpoint A25600"
 tail -n "+$setpoint_line" "$journal" | grep -q ' COM3 A0\\r$' ||
     fail "MFC A did not receive the zero after the setpoint"
@@ -72,10 +74,10 @@ tail -n "+$setpoint_line" "$journal" | grep -q ' COM3 A0\\r$' ||
 # Nothing of this run is left: every process that carries its runtime folder has ended.
 left=""
 for environment in /proc/[0-9]*/environ; do
-    if tr '\0' '\n' <"$environment" 2>/dev/null | grep -qx "XDG_RUNTIME_DIR=$runtime"; then
+    if { tr '\0' '\n' <"$environment"; } 2>/dev/null | grep -qx "XDG_RUNTIME_DIR=$runtime"; then
         pid=${environment#/proc/}
         pid=${pid%/environ}
-        left+=" $pid:$(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null || true)"
+        left+=" $pid:$({ tr '\0' ' ' <"/proc/$pid/cmdline"; } 2>/dev/null || true)"
     fi
 done
 [ -z "$left" ] || fail "processes of this run are left:$left"
