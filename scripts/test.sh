@@ -37,10 +37,5 @@ for preset in "${presets[@]}"; do
     else
         stage "${preset}: test" ctest --preset "$preset" -j "$jobs"
     fi
-    if [ "$preset" = release ]; then
-        # The README's run command end to end under a virtual X server, on the release build
-        # just made.
-        stage "release: end to end" bash scripts/e2e-console.sh
-    fi
 done
 echo "=== all stages: $SECONDS s"
