@@ -28,6 +28,10 @@ stage() {
 for preset in "${presets[@]}"; do
     stage "${preset}: configure and build" \
         bash -c "cmake --preset '$preset' >/dev/null && cmake --build --preset '$preset' -j $jobs"
+    if [ "$preset" = release ]; then
+        # The README's run command end to end under a virtual X server, on the build just made.
+        stage "release: end to end" bash scripts/e2e-console.sh
+    fi
     if [ "$preset" = fuzz ]; then
         stage "fuzz: run" bash scripts/run-fuzzers.sh "build/fuzz/fuzz" "${ORVELLO_FUZZ_SECONDS:-15}"
     elif [ "$preset" = release ] && [ -z "${ORVELLO_TEST_RELEASE:-}" ]; then
