@@ -169,6 +169,11 @@ void TOperatorScript::Parse(const QString& text) {
             name == QLatin1String("select-row")) {
             QString extra;
             SplitWord(rest, command.Control, extra);
+            // "add" extends the selection, as a click with Ctrl held does.
+            if (name == QLatin1String("select-row") && extra == QLatin1String("add")) {
+                command.Text = extra;
+                extra.clear();
+            }
             if (command.Control.isEmpty() || !extra.isEmpty())
                 error = name + QStringLiteral(" takes one name");
         } else if (name == QLatin1String("choose") || name == QLatin1String("type") ||
@@ -361,11 +366,15 @@ bool TOperatorScript::Run(const TCommand& command) {
         }
         // The row becomes current and selected as under a press of the mouse; the release on
         // it is what makes the list take it as the operator's choice and show the device.
+        const bool add = command.Text == QLatin1String("add");
         list->scrollToItem(row);
-        list->setCurrentItem(row);
+        list->setCurrentItem(row, 0,
+                             add ? QItemSelectionModel::Select | QItemSelectionModel::Rows
+                                 : QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         const QPointF at = list->visualItemRect(row).center();
         QMouseEvent release(QEvent::MouseButtonRelease, at, list->viewport()->mapToGlobal(at),
-                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+                            Qt::LeftButton, Qt::NoButton,
+                            add ? Qt::ControlModifier : Qt::NoModifier);
         QCoreApplication::sendEvent(list->viewport(), &release);
         return true;
     }

@@ -9,7 +9,8 @@
 // backslash.
 //   trigger ACTION            a menu entry (QAction)
 //   click BUTTON              a button
-//   select-row PORT           clicks the row of PORT in ListViewDevices
+//   select-row PORT [add]     clicks the row of PORT in ListViewDevices (with add: as with Ctrl
+//                             held, which adds the row to the selection)
 //   choose COMBO TEXT         picks the entry reading TEXT, or whose first word is TEXT
 //   type FIELD TEXT           replaces the field's text by typing TEXT, then presses Enter
 //   set-plain MEMO TEXT       sets the text of a multi-line field (a recipe)

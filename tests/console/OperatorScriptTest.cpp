@@ -72,6 +72,18 @@ private slots:
         QVERIFY(window.isVisible());
     }
 
+    void AddsRowsToTheSelectionAsCtrlDoes() {
+        TConsoleFixture fixture({MakeDemoDevice(), MakeSecondDemoDevice()});
+        fixture.window->ListAllDevices();
+        const auto script =
+            RunScript(fixture, "select-row X-COM2\nselect-row X-COM add\nselect-row X-COM2\n"
+                               "select-row X-COM add\n");
+        WAIT_UNTIL(script->Finished(), 60000, "the script's end", script->ErrorText());
+        QVERIFY2(!script->Failed(), qPrintable(script->ErrorText()));
+        QCOMPARE(fixture.window->ListViewDevices->selectedItems().size(), 2);
+        QCOMPARE(fixture.window->ListViewDevices->FocusedRow(), fixture.Row("X-COM"));
+    }
+
     void NamesTheLineThatCannotRunAndClosesTheWindow_data() {
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("error");
@@ -84,6 +96,7 @@ private slots:
             {"wait -1", "line 1: wait takes a number of seconds"},
             {"\n# a comment\nclick", "line 3: click takes one name"},
             {"click A B", "line 1: click takes one name"},
+            {"select-row X-COM more", "line 1: select-row takes one name"},
             {"choose ComboBoxDeviceFluid", "line 1: choose takes a control's name and a text"},
             {"wait-log \"never closed", "line 1: the quoted text has no closing quote"},
             {"type Field \"a\" b", "line 1: text after the quoted text"},
