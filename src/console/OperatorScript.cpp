@@ -260,7 +260,6 @@ void TOperatorScript::Fail(int line, const QString& reason) {
 void TOperatorScript::Finish() {
     running_ = false;
     finished_ = true;
-    emit Done(Failed());
 }
 
 void TOperatorScript::Step() {

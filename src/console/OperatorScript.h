@@ -36,9 +36,8 @@ class QMainWindow;
 class QTimer;
 class QWidget;
 
+// A QObject for its timer's sake; it has no signals of its own.
 class TOperatorScript : public QObject {
-    Q_OBJECT
-
 public:
     // The commands of one line, checked when the script is read.
     struct TCommand {
@@ -65,9 +64,6 @@ public:
     const QString& ErrorText() const { return errorText_; }
     // The message boxes shown while the script ran, in order.
     std::vector<std::string> Messages() const;
-
-signals:
-    void Done(bool failed);
 
 private:
     void Parse(const QString& text);
