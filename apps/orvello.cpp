@@ -1,17 +1,33 @@
 // The operator console. Everything lives in the console library; this only starts it.
+//   orvello [--operator-script FILE]
+// An operator script drives the window for automation and demonstrations (see
+// console/OperatorScript.h); the program then ends with a nonzero code when the script failed.
 #include "console/GUIOrvello.h"
+#include "console/OperatorScript.h"
 #include "console/SignalClose.h"
 #include "registry/DeviceWorkers.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QScreen>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     application.setApplicationName(QStringLiteral("Orvello"));
+
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption scriptOption(
+        QStringLiteral("operator-script"),
+        QStringLiteral("Runs the operator commands of FILE in the window."),
+        QStringLiteral("FILE"));
+    parser.addOption(scriptOption);
+    parser.process(application);
+
     // Stopped from a terminal or a service manager, the program stops its devices as a close
     // does. Installed first, so that from the window's first log line on no signal ends the
     // program without that.
@@ -26,7 +42,16 @@ int main(int argc, char** argv) {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window.setGeometry(screen->availableGeometry());
     window.showMaximized();
-    const int code = QApplication::exec();
+
+    // Made after the window, whose own message boxes it stands in for while it runs.
+    std::unique_ptr<TOperatorScript> script;
+    if (parser.isSet(scriptOption)) {
+        script = std::make_unique<TOperatorScript>(window, parser.value(scriptOption));
+        script->Start();
+    }
+    int code = QApplication::exec();
+    if (script && script->Failed() && code == 0)
+        code = 1;
     // A worker that did not stop within the close's bound has been named in the log and is still
     // busy with its device. Tearing the program down under it, or waiting for it, would be worse
     // than leaving now.

@@ -1,20 +1,36 @@
 #!/usr/bin/env bash
-# Takes a screenshot of the running console under a virtual X server and writes it as a PNG.
-# Usage: scripts/screenshot.sh [output.png] [seconds to wait before the shot]
-# Needs a built console (scripts/run-console.sh or `cmake --build --preset release --target
-# orvello`); uses the release build when present, else the default one.
+# Takes a screenshot of the running console, beside the simulated rig, under a virtual X server
+# and writes it as a PNG.
+# Usage: scripts/screenshot.sh [output.png] [seconds] [operator script] [signal file]
+# Without an operator script the shot is taken after the seconds (6 unless given). With one, the
+# console runs the script (orvello --operator-script) and the shot is taken as soon as the signal
+# file appears (the script's "touch" of that name, in the console's working folder), waiting at
+# most the seconds.
+# Needs a built console and rig (scripts/run-console.sh, or `cmake --build --preset release
+# --target orvello orvello-rig`); uses the release build when present, else the default one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 out=${1:-docs/console.png}
 wait_s=${2:-6}
+operator_script=${3:-}
+signal_file=${4:-}
+if [ -n "$operator_script" ] && [ -z "$signal_file" ]; then
+    echo "screenshot: an operator script needs a signal file" >&2
+    exit 2
+fi
+case "$operator_script" in "" | /*) ;; *) operator_script="$root/$operator_script" ;; esac
 case "$out" in /*) ;; *) out="$root/$out" ;; esac
 mkdir -p "$(dirname "$out")"
 
 program=""
-for candidate in build/release/apps/orvello build/default/apps/orvello; do
-    if [ -x "$candidate" ]; then program="$root/$candidate"; break; fi
+for build in build/release build/default; do
+    if [ -x "$build/apps/orvello" ] && [ -x "$build/apps/orvello-rig" ]; then
+        program="$root/$build/apps/orvello"
+        rig="$root/$build/apps/orvello-rig"
+        break
+    fi
 done
 if [ -z "$program" ]; then
     echo "screenshot: no built console; run scripts/run-console.sh or build the target orvello" >&2
@@ -52,10 +68,31 @@ export XDG_RUNTIME_DIR="$workdir/runtime"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_FONTDIR=/usr/share/fonts/truetype/dejavu
 mkdir -p "$workdir/run"
-(cd "$workdir/run" && exec "$program") >"$workdir/console.log" 2>&1 &
+arguments=()
+if [ -n "$operator_script" ]; then
+    signal_file="$workdir/run/$signal_file"
+    arguments=(--operator-script "$operator_script")
+fi
+unset ORVELLO_PORT_DIR
+(cd "$workdir/run" && exec bash "$root/scripts/beside-rig.sh" "$rig" "$program" "${arguments[@]}") \
+    >"$workdir/console.log" 2>&1 &
 console_pid=$!
 
-sleep "$wait_s"
+if [ -n "$operator_script" ]; then
+    for ((i = 0; i < wait_s * 10; i++)); do
+        [ -e "$signal_file" ] && break
+        kill -0 "$console_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if [ ! -e "$signal_file" ]; then
+        echo "screenshot: the operator script gave no signal within $wait_s s:" >&2
+        cat "$workdir/console.log" >&2
+        exit 1
+    fi
+    rm -f "$signal_file"
+else
+    sleep "$wait_s"
+fi
 if ! kill -0 "$console_pid" 2>/dev/null; then
     echo "screenshot: the console ended early:" >&2
     cat "$workdir/console.log" >&2

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the whole test suite: the default build, the
 # optimised build (which also builds the benchmarks), the AddressSanitizer+UBSan and
-# ThreadSanitizer builds, and a short bounded run of every fuzz target. Pass preset names
+# ThreadSanitizer builds, and a short bounded run of every fuzz target; after the optimised build,
+# the README's run command end to end (scripts/e2e-console.sh). Pass preset names
 # (default release asan tsan fuzz) to run fewer; ORVELLO_TEST_RELEASE=1 also tests the optimised
 # build. Each stage reports how long it took.
 set -euo pipefail
@@ -27,6 +28,10 @@ stage() {
 for preset in "${presets[@]}"; do
     stage "${preset}: configure and build" \
         bash -c "cmake --preset '$preset' >/dev/null && cmake --build --preset '$preset' -j $jobs"
+    if [ "$preset" = release ]; then
+        # The README's run command end to end under a virtual X server, on the build just made.
+        stage "release: end to end" bash scripts/e2e-console.sh
+    fi
     if [ "$preset" = fuzz ]; then
         stage "fuzz: run" bash scripts/run-fuzzers.sh "build/fuzz/fuzz" "${ORVELLO_FUZZ_SECONDS:-15}"
     elif [ "$preset" = release ] && [ -z "${ORVELLO_TEST_RELEASE:-}" ]; then

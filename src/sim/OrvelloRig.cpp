@@ -23,17 +23,29 @@ extern "C" void OnStopSignal(int) {
     errno = saved;
 }
 
-constexpr const char* Usage =
-    "usage: orvello-rig [--port-dir DIR] [--sets N] [--journal FILE] [--time-scale F]\n";
+constexpr const char* Usage = "usage: orvello-rig [--port-dir DIR] [--sets N] [--journal FILE] "
+                              "[--time-scale F] [--stop-on-eof]\n";
 constexpr std::size_t MaxControlLine = 4096;
 
-bool ParseArguments(int argc, char** argv, TSimRigOptions& options, std::string& error) {
+struct TRigArguments {
+    TSimRigOptions Rig;
+    // Set by a script that starts the rig beside something else and feeds its input: when the
+    // script ends, however it ends (even killed), the input closes and the rig goes with it.
+    bool StopOnEndOfInput = false;
+};
+
+bool ParseArguments(int argc, char** argv, TRigArguments& arguments, std::string& error) {
+    TSimRigOptions& options = arguments.Rig;
     options.PortDir = RigPortFolder();
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--help" || argument == "-h") {
             error.clear();
             return false;
+        }
+        if (argument == "--stop-on-eof") {
+            arguments.StopOnEndOfInput = true;
+            continue;
         }
         if (i + 1 >= argc) {
             error = "missing value after " + argument;
@@ -108,9 +120,9 @@ bool ReadControlInput(TSimRig& rig, std::string& pending) {
 } // namespace
 
 int RunOrvelloRig(int argc, char** argv) {
-    TSimRigOptions options;
+    TRigArguments arguments;
     std::string error;
-    if (!ParseArguments(argc, argv, options, error)) {
+    if (!ParseArguments(argc, argv, arguments, error)) {
         if (!error.empty()) {
             std::cerr << "orvello-rig: " << error << "\n";
         }
@@ -124,7 +136,7 @@ int RunOrvelloRig(int argc, char** argv) {
     }
 
     TSimRig rig;
-    if (!rig.Start(options, error)) {
+    if (!rig.Start(arguments.Rig, error)) {
         std::cerr << "orvello-rig: " << error << "\n";
         return 1;
     }
@@ -149,6 +161,9 @@ int RunOrvelloRig(int argc, char** argv) {
         }
         if (inputOpen && entries[1].revents != 0) {
             inputOpen = ReadControlInput(rig, pending);
+            if (!inputOpen && arguments.StopOnEndOfInput) {
+                break;
+            }
         }
     }
     rig.Stop();

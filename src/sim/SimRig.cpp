@@ -46,6 +46,14 @@ bool TSimRig::Start(const TSimRigOptions& options, std::string& error) {
     if (!SimMakeFolder(options.PortDir, error)) {
         return false;
     }
+    // Every rig names its ports COM3 onwards, so a second rig in the folder would take the first
+    // one's links over and, when it stops, leave the first one serving nothing.
+    if (IsPortFolderServed(options.PortDir)) {
+        error = "port folder " + options.PortDir +
+                " is served by another running rig already; stop that rig first, or give this "
+                "one a folder of its own";
+        return false;
+    }
     if (!options.JournalPath.empty() && !journal_.Open(options.JournalPath, error)) {
         return false;
     }

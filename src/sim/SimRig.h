@@ -3,9 +3,9 @@
 // its own pseudo-terminal and linked into a port folder as COM3, COM4, ... (three names per set,
 // in that order), with the serial numbers of the known-instrument rows of its set. It also
 // carries out the control lines that work the fault knobs. The port folder must be private to
-// this user (see SimMakeFolder); the rig holds its lock from Start to Stop, and the console honours
-// the links only meanwhile. Starting removes COM links in the port folder that lead nowhere (left
-// by a rig that was killed).
+// this user (see SimMakeFolder) and not served by another rig; the rig holds its lock from Start to
+// Stop, and the console honours the links only meanwhile. Starting removes COM links in the port
+// folder that lead nowhere (left by a rig that was killed).
 //
 // Start, Stop and Control belong to one controlling thread.
 #include "serial/PortFolder.h"

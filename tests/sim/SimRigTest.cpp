@@ -72,6 +72,15 @@ TEST(SimRig, HoldsItsPortFolderFromStartToStop) {
     ASSERT_TRUE(rig.Start(options, error)) << error;
     EXPECT_TRUE(IsPortFolderServed(pattern));
     EXPECT_EQ(ListPortLinks(pattern), (std::vector<std::string>{"COM3", "COM4", "COM5"}));
+
+    // A second rig would take the links over; it is refused and the first keeps its ports.
+    TSimRig second;
+    EXPECT_FALSE(second.Start(options, error));
+    EXPECT_NE(error.find("is served by another running rig already"), std::string::npos) << error;
+    EXPECT_EQ(fs::read_symlink(fs::path(pattern) / "COM3"), rig.Ports()[0].Server->SlavePath());
+    second.Stop();
+    EXPECT_TRUE(IsPortFolderServed(pattern));
+
     rig.Stop();
     EXPECT_FALSE(IsPortFolderServed(pattern));
     EXPECT_TRUE(fs::is_empty(pattern));
@@ -128,6 +137,10 @@ public:
     }
 
     bool Running() const { return pid_ > 0; }
+    void CloseInput() {
+        ::close(input_);
+        input_ = -1;
+    }
     void Send(const std::string& line) const {
         [[maybe_unused]] const ssize_t n = ::write(input_, line.data(), line.size());
     }
@@ -292,6 +305,40 @@ TEST(OrvelloRig, RefusesAPortFolderOthersCouldHavePreparedAndClosesUpAReadableOn
         EXPECT_EQ(info.st_mode & 07777, 0700u);
         EXPECT_EQ(rig.Stop(SIGTERM), 0);
     }
+    fs::remove_all(pattern);
+}
+
+// A script that starts the rig feeds its input, so the rig ends with the script however the
+// script ends; without the option the rig runs on after its input ends.
+TEST(OrvelloRig, StopsAtTheEndOfItsInputWhenAskedAndRefusesAServedFolder) {
+    std::string pattern = (fs::temp_directory_path() / "orvello-rig-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    TRigProcess plain({"--port-dir", pattern});
+    for (int i = 0; i < 3; ++i) {
+        plain.OutputLine();
+    }
+    ASSERT_EQ(plain.OutputLine(), "ready");
+    plain.CloseInput();
+    EXPECT_EQ(plain.OutputLine(300), "<timeout>");
+    EXPECT_TRUE(IsPortFolderServed(pattern));
+
+    TRigProcess second({"--port-dir", pattern, "--stop-on-eof"});
+    EXPECT_NE(second.ErrorLine().find("is served by another running rig already"),
+              std::string::npos);
+    EXPECT_EQ(second.Stop(0), 1);
+    EXPECT_EQ(plain.Stop(SIGTERM), 0);
+    ASSERT_TRUE(fs::is_empty(pattern));
+
+    TRigProcess fed({"--stop-on-eof", "--port-dir", pattern});
+    for (int i = 0; i < 3; ++i) {
+        fed.OutputLine();
+    }
+    ASSERT_EQ(fed.OutputLine(), "ready");
+    fed.CloseInput();
+    EXPECT_EQ(fed.OutputLine(), "<eof>");
+    EXPECT_EQ(fed.Stop(0), 0);
+    EXPECT_FALSE(IsPortFolderServed(pattern));
+    EXPECT_TRUE(fs::is_empty(pattern));
     fs::remove_all(pattern);
 }
 
