@@ -13,15 +13,11 @@
 #include "platform/MainThreadGate.h"
 #include "platform/OperatorMessages.h"
 #include "program/UnitUtils.h"
-#include "registry/DeviceWorkers.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QCloseEvent>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -33,11 +29,13 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 constexpr int EngineInterval_ms = 1000;
-constexpr auto WorkerStopTimeout = std::chrono::seconds(20);
+// A window destroyed without being closed still stops its workers, as a close would.
+constexpr auto DestructorStopTimeout = std::chrono::seconds(20);
 
 QString StateText(const TDeviceInfo& device) {
     if (!device.ThreadMFC && !device.ThreadPump)
@@ -73,7 +71,7 @@ TFormOrvello::TFormOrvello(QWidget* parent) : QMainWindow(parent) {
 
 TFormOrvello::~TFormOrvello() {
     if (!workersStopped_)
-        StopWorkers();
+        StopWorkers(DestructorStopTimeout);
     if (TimerEngine)
         TimerEngine->stop();
     // The records outlive the window: they must not point at its lamps and curves.
@@ -217,9 +215,14 @@ int TFormOrvello::GetDPIScaling() const {
 }
 
 TLamp* TFormOrvello::AddLedForThread() {
-    const int n = static_cast<int>(
-        PanelStatusBar->findChildren<TLamp*>(QString(), Qt::FindDirectChildrenOnly).size());
+    // The next free place after the rightmost lamp: a reset removes the lamps of the devices it
+    // stopped but keeps those of workers that did not stop, so counting lamps could put a new
+    // one on top of a kept one.
     const int s = GetDPIScaling();
+    int n = 0;
+    for (const TLamp* existing :
+         PanelStatusBar->findChildren<TLamp*>(QString(), Qt::FindDirectChildrenOnly))
+        n = std::max(n, static_cast<int>(std::lround(existing->x() / (18.0 * s))) + 1);
     auto* lamp = new TLamp(PanelStatusBar);
     lamp->setObjectName(n == 0 ? QStringLiteral("EngineLed")
                                : QStringLiteral("DeviceLed%1").arg(n));
@@ -267,37 +270,6 @@ void TFormOrvello::ShowFocusedDeviceLast() {
         engineHost_->Attach(focused);
         DeviceDetailsUI(tdGUI, focused);
     }
-}
-
-bool TFormOrvello::StopWorkers() {
-    const int before = ActiveThreadCount();
-    MM("DevicesLocal size: " + std::to_string(DevicesLocal.size()));
-    MM("Active threads: " + std::to_string(before));
-    MM("Mark threads to stop");
-    // Hand-overs arrive as queued calls, so serving events serves them.
-    const auto serve = [](std::chrono::milliseconds slice) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < slice.count()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            if (ActiveThreadCount() == 0)
-                return;
-        }
-    };
-    const auto progress = [this, before](int active) {
-        MM("Waiting for threads to stop. Active threads: " + std::to_string(active) + "/" +
-           std::to_string(before));
-    };
-    // A device whose worker ended without its stop confirmed may still be flowing: the operator
-    // must hear of it.
-    const auto unconfirmed = [this](const std::string& port) { MM(UnconfirmedStopLine(port)); };
-    const bool stopped = StopAllWorkers(serve, WorkerStopTimeout, progress, unconfirmed);
-    MM("Active threads: " + std::to_string(ActiveThreadCount()));
-    MM("Terminate threads");
-    if (!stopped)
-        MM("Some workers did not stop within 20 s; their devices may still hold a setpoint.");
-    workersStopped_ = stopped;
-    return stopped;
 }
 
 void TFormOrvello::showEvent(QShowEvent* event) {
@@ -348,25 +320,4 @@ TFormOrvello::TBlockingOperation::~TBlockingOperation() {
             window->close();
         });
     }
-}
-
-void TFormOrvello::closeEvent(QCloseEvent* event) {
-    if (blockingDepth_ > 0) {
-        closePending_ = true;
-        event->ignore();
-        return;
-    }
-    if (closing_) {
-        // A close asked for again while the workers are being stopped waits for that stop.
-        event->ignore();
-        return;
-    }
-    closing_ = true;
-    FlowDataSave(true, "OnClose");
-    setEnabled(false);
-    StopWorkers();
-    TimerEngine->stop();
-    workersStopped_ = true;
-    event->accept();
-    QMainWindow::closeEvent(event);
 }

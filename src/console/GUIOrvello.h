@@ -1,6 +1,7 @@
 #pragma once
 // The operator console's main window. One class, its handlers split by area across files:
-//   GUIOrvello.cpp               start-up, the log pane, the device list, lamps, closing
+//   GUIOrvello.cpp               start-up, the log pane, the device list, lamps
+//   GUIOrvello_Shutdown.cpp      closing the window, "Reset Devices", stopping the workers
 //   GUIOrvello_Layout.cpp        the controls of the panels and tabs
 //   GUIOrvello_Menus.cpp         the main menu and the segment list's context menu
 //   GUIOrvello_Details.cpp       one device record to the controls and back
@@ -18,6 +19,7 @@
 // The lamps and chart curves of the devices live in the engine host's map by port, so a stored
 // copy can never lose them.
 #include "console/ConsoleEngineHost.h"
+#include "console/HeldMessages.h"
 #include "console/SessionLog.h"
 #include "engine/EngineTick.h"
 #include "engine/StatusWatch.h"
@@ -26,6 +28,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QSet>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -98,9 +101,15 @@ public:
     // search fills the list this way).
     void ListAllDevices();
 
-    // Stops every worker (bounded) and frees them; true when all stopped. Serves hand-overs and
-    // events meanwhile.
-    bool StopWorkers();
+    // Stops every worker with its log lines, waiting at most the timeout while it serves
+    // hand-overs and events, and frees the workers that stopped; each worker still active at the
+    // end is named in the log and kept, so that a later stop can finish it. True when all stopped.
+    bool StopWorkers(std::chrono::milliseconds timeout);
+    // The stop of all workers that closing the window and "Reset Devices" share: the window
+    // blocked with the emergency hint over the tabs, StopWorkers bounded by Timeout_s, then the
+    // lamps of the stopped devices removed and those devices marked unconfigured. True when all
+    // workers stopped.
+    bool TerminateThreads(double Timeout_s);
 
     // Holds operator input (the tabs, the lists and the menus) out while an operation talks to
     // instruments from the main thread and serves events meanwhile: the device search, a pump
@@ -150,6 +159,13 @@ private:
     bool StoreShownDevice(TDeviceInfo device);
     // Shows the focused device again after commands that showed several devices in turn.
     void ShowFocusedDeviceLast();
+
+    // Closing and resetting (GUIOrvello_Shutdown.cpp).
+    void Resetsoftware1Click();
+    void Savesoftwarestate1Click();
+    QWidget* ShowEmergencyPanel();
+    void RemoveLampsOfStoppedDevices();
+    void MarkStoppedDevicesUnconfigured();
 
     // Configure tab.
     void ButtonApplyConfigurationClick();
@@ -351,6 +367,8 @@ private:
 
     std::unique_ptr<TQtMainThreadGate> gate_;
     std::unique_ptr<TQtOperatorMessages> messages_;
+    // Boxes raised while devices are being stopped wait until the stop is on its way.
+    THeldOperatorMessages heldMessages_;
     std::unique_ptr<TDiagnosticsViewer> diagnostics_;
 
     // ---- Segment editor and program files (GUIOrvello_SegmentEditor.cpp,

@@ -94,6 +94,9 @@ void TFormOrvello::ButtonSegmentProgramStartClick() {
 }
 
 void TFormOrvello::ButtonSegmentProgramStopClick() {
+    // A flow log that cannot be written must not keep the devices flowing until its box is
+    // answered: the box shows once every stop is on its way.
+    THeldOperatorMessages::TScope hold(heldMessages_);
     FlowDataSave(true, "StopSegmentsClick");
     for (const std::string& port : SelectedPorts(*ListViewDevices)) {
         TDeviceInfo device;

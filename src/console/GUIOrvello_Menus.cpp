@@ -44,6 +44,7 @@ void TFormOrvello::BuildMenus() {
     // Both entries are kept for the operator's habit; a run keeps no state to save or load.
     Savesoftwarestate1 = AddEntry(file, "Savesoftwarestate1", "Save software state");
     Loadsoftwarestate1 = AddEntry(file, "Loadsoftwarestate1", "Load software state");
+    connect(Savesoftwarestate1, &QAction::triggered, this, &TFormOrvello::Savesoftwarestate1Click);
 
     QMenu* preferences = AddMenu(MainMenu1, "Edit1", "Preferences");
     QMenu* timeUnit = preferences->addMenu(QStringLiteral("Time Unit"));
@@ -88,6 +89,7 @@ void TFormOrvello::BuildMenus() {
     QMenu* devices = AddMenu(MainMenu1, "Devices1", "Devices");
     Searchdevices1 = AddEntry(devices, "Searchdevices1", "Search Devices");
     Resetsoftware1 = AddEntry(devices, "Resetsoftware1", "Reset Devices");
+    connect(Resetsoftware1, &QAction::triggered, this, &TFormOrvello::Resetsoftware1Click);
 
     // The entry names are crossed with respect to their captions, as the segment editor's
     // handlers expect.

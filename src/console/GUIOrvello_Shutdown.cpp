@@ -1,0 +1,193 @@
+// Closing the window and "Reset Devices": both stop every worker, free the workers that stopped
+// and mark their devices unconfigured.
+#include "console/DeviceListView.h"
+#include "console/GUIOrvello.h"
+#include "console/widgets/Lamp.h"
+#include "mfc/AlicatMFCThread.h"
+#include "program/NumberFormat.h"
+#include "pump/PSD4_Thread.h"
+#include "registry/DeviceWorkers.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+// What closing the window and "Reset Devices" allow the workers to stop.
+constexpr double WorkerStopTimeout_s = 20;
+
+bool HasWorker(const TDeviceInfo& device) {
+    return device.ThreadMFC != nullptr || device.ThreadPump != nullptr;
+}
+
+// The devices whose worker has not delivered its end yet, with the worker's name.
+struct TActiveWorker {
+    std::string Port;
+    std::string Name;
+};
+
+std::vector<TActiveWorker> ActiveWorkers() {
+    std::vector<TActiveWorker> active;
+    for (const TDeviceInfo& device : DevicesLocal) {
+        if ((device.ThreadMFC && !device.ThreadMFC->GUIIn.IsTerminated) ||
+            (device.ThreadPump && !device.ThreadPump->GUIIn.IsTerminated))
+            active.push_back({device.COMPort, device.NameRole});
+    }
+    return active;
+}
+
+} // namespace
+
+bool TFormOrvello::StopWorkers(std::chrono::milliseconds timeout) {
+    const int before = ActiveThreadCount();
+    MM("DevicesLocal size: " + std::to_string(DevicesLocal.size()));
+    MM("Active threads: " + std::to_string(before));
+    MM("Mark threads to stop");
+    // Hand-overs arrive as queued calls, so serving events serves them.
+    const auto serve = [](std::chrono::milliseconds slice) {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < slice.count()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            if (ActiveThreadCount() == 0)
+                return;
+        }
+    };
+    const auto progress = [this, before](int active) {
+        MM("Waiting for threads to stop. Active threads: " + std::to_string(active) + "/" +
+           std::to_string(before));
+    };
+    // A device whose worker ended without its stop confirmed may still be flowing: the operator
+    // must hear of it, after the lines of the wait.
+    std::vector<std::string> unconfirmed;
+    const bool stopped =
+        StopAllWorkers(serve, timeout, progress,
+                       [&unconfirmed](const std::string& port) { unconfirmed.push_back(port); });
+    MM("Active threads: " + std::to_string(ActiveThreadCount()));
+    MM("Terminate threads");
+    for (const std::string& port : unconfirmed)
+        MM(UnconfirmedStopLine(port));
+    const std::string waited = FormatGeneral(static_cast<double>(timeout.count()) / 1000.0);
+    for (const TActiveWorker& worker : ActiveWorkers())
+        MM("Thread of " + worker.Port + " - " + worker.Name + " did not stop within " + waited +
+           " s; the device may still be running");
+    workersStopped_ = stopped;
+    return stopped;
+}
+
+QWidget* TFormOrvello::ShowEmergencyPanel() {
+    // On the window itself rather than on the tabs: the tabs are disabled meanwhile, and the hint
+    // must stay readable.
+    auto* panel = new QLabel(
+        QStringLiteral("In case on emergency, cut the power to Kelvane and Drosset. That will stop "
+                       "any flow."),
+        this);
+    panel->setObjectName(QStringLiteral("PanelEmergency"));
+    panel->setFrameShape(QFrame::NoFrame);
+    panel->setAlignment(Qt::AlignCenter);
+    panel->setWordWrap(true);
+    panel->setAutoFillBackground(true);
+    panel->setGeometry(QRect(PageControl1->mapTo(this, QPoint(0, 0)), PageControl1->size()));
+    panel->raise();
+    panel->show();
+    return panel;
+}
+
+void TFormOrvello::RemoveLampsOfStoppedDevices() {
+    for (std::size_t i = DevicesLocal.size(); i-- > 0;) {
+        TDeviceInfo& device = DevicesLocal[i];
+        if (HasWorker(device))
+            continue; // a worker that did not stop keeps its lamp
+        TDeviceObjects& objects = EngineHost().Objects(device.COMPort);
+        // Deleted at once, so that the next lamp takes the place this one leaves.
+        delete objects.Led;
+        objects.Led = nullptr;
+        device.Led = nullptr;
+    }
+}
+
+void TFormOrvello::MarkStoppedDevicesUnconfigured() {
+    for (int i = 0; i < ListViewDevices->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = ListViewDevices->topLevelItem(i);
+        TDeviceInfo device;
+        if (!FindDeviceByPort(row->text(0).toStdString(), device) || !HasWorker(device))
+            row->setText(1, QStringLiteral("Unknown"));
+    }
+    for (std::size_t i = DevicesLocal.size(); i-- > 0;) {
+        if (HasWorker(DevicesLocal[i]))
+            continue;
+        DevicesLocal[i].FluidID = 0;
+        DevicesLocal[i].SegmentProgram.clear();
+        TDeviceInfo device = DevicesLocal[i];
+        EngineHost().Attach(device);
+        DeviceDetailsUI(tdGUI, device);
+        StoreShownDevice(device);
+    }
+}
+
+bool TFormOrvello::TerminateThreads(double Timeout_s) {
+    setWindowTitle(QStringLiteral("Waiting for communication threads to stop device actions and "
+                                  "terminate. User interface will be unresponsive until done. "));
+    bool stopped = false;
+    {
+        // The engine keeps ticking during the wait: the devices' data go on being shown.
+        TBlockingOperation blocked(*this, false);
+        std::unique_ptr<QWidget> panel(ShowEmergencyPanel());
+        QCoreApplication::processEvents();
+        const auto timeout = std::chrono::milliseconds(std::llround(Timeout_s * 1000));
+        stopped = StopWorkers(timeout);
+        RemoveLampsOfStoppedDevices();
+        if (stopped)
+            MM("All threads terminated, marking devices unconfigured");
+        else
+            MM("Not all threads terminated (active: " + std::to_string(ActiveThreadCount()) +
+               "), marking the other devices unconfigured");
+        MarkStoppedDevicesUnconfigured();
+        setWindowTitle(QLatin1String(ProgramDate));
+    }
+    ClearGraph(true);
+    return stopped;
+}
+
+void TFormOrvello::Resetsoftware1Click() {
+    THeldOperatorMessages::TScope hold(heldMessages_);
+    FlowDataSave(true, "ResetDevicesClick");
+    TerminateThreads(WorkerStopTimeout_s);
+}
+
+void TFormOrvello::Savesoftwarestate1Click() {
+    // A run keeps no state worth saving: every run starts with a device search.
+}
+
+void TFormOrvello::closeEvent(QCloseEvent* event) {
+    if (blockingDepth_ > 0) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    if (closing_) {
+        // A close asked for again while the workers are being stopped waits for that stop.
+        event->ignore();
+        return;
+    }
+    closing_ = true;
+    {
+        THeldOperatorMessages::TScope hold(heldMessages_);
+        FlowDataSave(true, "OnClose");
+        TerminateThreads(WorkerStopTimeout_s);
+    }
+    TimerEngine->stop();
+    // Whatever did not stop has been named; the window closes all the same.
+    workersStopped_ = true;
+    event->accept();
+    QMainWindow::closeEvent(event);
+}
