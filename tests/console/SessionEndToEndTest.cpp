@@ -1,7 +1,7 @@
 // A whole operator session against the simulated rig, driven through the window as an operator
 // drives it: search, configure, mixtures turned into segment programs, start, a direct setpoint,
-// stop, a second search, close. What counts is what reached the instruments (the rig's journal),
-// the flow log files and the log pane.
+// stop, reset, a second search, close. What counts is what reached the instruments (the rig's
+// journal), the flow log files and the log pane.
 #include "SessionSupport.h"
 
 class SessionEndToEndTest : public QObject {
@@ -99,14 +99,24 @@ void SessionEndToEndTest::AWholeSession() {
                        std::max(IndexOf(rig.Commands(pump), pump10), 0)) >= 0,
                InstrumentWait_ms, "the pump stopped", QString::fromStdString(rig.JournalTail()));
 
+    // A reset stops every worker and leaves the devices found but unconfigured.
+    const std::vector<TDeviceInfo> configured{fixture.Device(mfcA), fixture.Device(mfcB),
+                                              fixture.Device(pump)};
+    QAction* reset = fixture.Find<QAction>("Resetsoftware1");
+    QVERIFY(reset);
+    reset->trigger();
+    QCOMPARE(ActiveThreadCount(), 0);
+    for (const std::string& port : running) {
+        QCOMPARE(fixture.Row(QString::fromStdString(port))->text(1), QStringLiteral("Unknown"));
+        QVERIFY(!fixture.Device(port).ThreadMFC && !fixture.Device(port).ThreadPump);
+    }
+
     // Only the first search of a run may go ahead.
     fixture.messages->recorder.Clear();
     SearchDevicesAsOperator(session);
     QCOMPARE(fixture.Messages(), std::vector<std::string>{SearchAgainNotFinishedText});
     QCOMPARE(window.ListViewDevices->topLevelItemCount(), 6);
 
-    const std::vector<TDeviceInfo> configured{fixture.Device(mfcA), fixture.Device(mfcB),
-                                              fixture.Device(pump)};
     window.close();
     QCOMPARE(ActiveThreadCount(), 0);
 
@@ -164,7 +174,8 @@ void SessionEndToEndTest::AWholeSession() {
     const QStringList names = FlowLogNames(session);
     static const QRegularExpression fileName(
         QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d_\\d\\d log "
-                       "(auto|StartSegmentsClick|StopSegmentsClick|OnClose)\\.txt$"));
+                       "(auto|StartSegmentsClick|StopSegmentsClick|ResetDevicesClick|OnClose)"
+                       "\\.txt$"));
     for (const QString& name : names)
         QVERIFY2(fileName.match(name).hasMatch(), qPrintable(names.join(", ")));
     for (const char* suffix :
@@ -216,9 +227,10 @@ void SessionEndToEndTest::AWholeSession() {
             0);
     QVERIFY(count("              Command: " + QString::fromStdString(PumpCommand(pumpDevice, 10))) >
             0);
-    QCOMPARE(count("DevicesLocal size: 6"), 1);
-    QCOMPARE(count("Mark threads to stop"), 1);
-    QVERIFY(log.last().endsWith("Terminate threads"));
+    // The reset's stop, then the close's with nothing left to stop.
+    QCOMPARE(count("DevicesLocal size: 6"), 2);
+    QCOMPARE(count("Mark threads to stop"), 2);
+    QCOMPARE(count("All threads terminated, marking devices unconfigured"), 2);
     QCOMPARE(count("Stop not confirmed"), 0);
     QCOMPARE(count("No status from"), 0);
     QCOMPARE(count("Flow log not saved"), 0);
