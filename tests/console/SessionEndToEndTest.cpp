@@ -66,8 +66,7 @@ void SessionEndToEndTest::AWholeSession() {
     WAIT_UNTIL(fixture.Device(mfcA).Elapsed_min() > 4.5, InstrumentWait_ms * 2,
                "four and a half minutes of program time",
                QString::number(fixture.Device(mfcA).Elapsed_min()));
-    WAIT_UNTIL(Setpoints(rig, mfcB).back() == Counts(60) &&
-                   Setpoints(rig, mfcA).back() == Counts(20),
+    WAIT_UNTIL(LastSetpoint(rig, mfcB) == Counts(60) && LastSetpoint(rig, mfcA) == Counts(20),
                InstrumentWait_ms, "both MFCs at the end of their ramps",
                Describe(Setpoints(rig, mfcA)) + " / " + Describe(Setpoints(rig, mfcB)));
 
@@ -76,7 +75,7 @@ void SessionEndToEndTest::AWholeSession() {
     ShowTab(window, "TabSheetDirectControl");
     TConsoleFixture::TypeInto(window.RtDoubleEditDirectControlDesiredFlow, "75");
     TConsoleFixture::Click(window.ButtonApplyFlow);
-    WAIT_UNTIL(Setpoints(rig, mfcB).back() == Counts(75), InstrumentWait_ms, "75 % on MFC B",
+    WAIT_UNTIL(LastSetpoint(rig, mfcB) == Counts(75), InstrumentWait_ms, "75 % on MFC B",
                Describe(Setpoints(rig, mfcB)));
     // ... and the flow it achieves in the data table, 75 % of 500 ml/min.
     const auto lastRow = [&window] {
@@ -92,8 +91,8 @@ void SessionEndToEndTest::AWholeSession() {
     ClickStop(session, running);
     for (const std::string& port : running)
         QCOMPARE(fixture.Row(QString::fromStdString(port))->text(1), QStringLiteral("Ready"));
-    WAIT_UNTIL(Setpoints(rig, mfcA).back() == 0 && Setpoints(rig, mfcB).back() == 0,
-               InstrumentWait_ms, "both MFCs at 0",
+    WAIT_UNTIL(LastSetpoint(rig, mfcA) == 0 && LastSetpoint(rig, mfcB) == 0, InstrumentWait_ms,
+               "both MFCs at 0",
                Describe(Setpoints(rig, mfcA)) + " / " + Describe(Setpoints(rig, mfcB)));
     WAIT_UNTIL(IndexOf(rig.Commands(pump), PumpFrame("TR"),
                        std::max(IndexOf(rig.Commands(pump), pump10), 0)) >= 0,
@@ -157,8 +156,8 @@ void SessionEndToEndTest::AWholeSession() {
     // The second set was found but never configured: it got no setpoint.
     QVERIFY(Setpoints(rig, rig.Port("MFCA", 2)).empty());
     QVERIFY(Setpoints(rig, rig.Port("MFCB", 2)).empty());
-    // The pump: its 40 % program, then its 10 % program, its stop, and at the close the stop
-    // again as its last command.
+    // The pump: its 40 % program, then its 10 % program, its stop, and the reset's stop as the
+    // last thing it was told.
     const std::vector<std::string> pumpCommands = rig.Commands(pump);
     const int at40 = IndexOf(pumpCommands, pump40);
     const int at10 = IndexOf(pumpCommands, pump10, std::max(at40, 0));
@@ -167,6 +166,7 @@ void SessionEndToEndTest::AWholeSession() {
     std::vector<std::string> actions;
     std::copy_if(pumpCommands.begin(), pumpCommands.end(), std::back_inserter(actions),
                  [](const std::string& command) { return command != PumpFrame("Q"); });
+    QVERIFY(!actions.empty());
     QCOMPARE(actions.back(), PumpFrame("T"));
 
     // The flow logs: whole files named by minute and command, each a table whose last heading

@@ -142,11 +142,12 @@ void SessionFaultsTest::AFaultDuringTheSession() {
     // Every controller heard setpoint 0 last, the silent and the garbling one included, and the
     // pump's stop was the last thing it was told.
     for (const std::string& port : {mfcA, mfcB})
-        QVERIFY2(Setpoints(rig, port).back() == 0, qPrintable(Describe(Setpoints(rig, port))));
+        QVERIFY2(LastSetpoint(rig, port) == 0, qPrintable(Describe(Setpoints(rig, port))));
     std::vector<std::string> actions;
     for (const std::string& command : rig.Commands(pump))
         if (command != PumpFrame("Q"))
             actions.push_back(command);
+    QVERIFY(!actions.empty());
     QCOMPARE(actions.back(), PumpFrame("T"));
 
     // What the operator is told: a controller that went quiet is named once while it stays so,

@@ -152,6 +152,12 @@ inline std::vector<int> Setpoints(const TConsoleRig& rig, const std::string& por
     return counts;
 }
 
+// The last setpoint an MFC received, or -1 before any.
+inline int LastSetpoint(const TConsoleRig& rig, const std::string& port) {
+    const std::vector<int> counts = Setpoints(rig, port);
+    return counts.empty() ? -1 : counts.back();
+}
+
 inline QString Describe(const std::vector<int>& counts) {
     QStringList texts;
     for (int count : counts)
