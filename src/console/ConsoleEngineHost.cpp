@@ -102,6 +102,13 @@ void TConsoleEngineHost::AppendDataLine(const std::string& line) {
         memo.verticalScrollBar()->setValue(keepScroll);
 }
 
+void TConsoleEngineHost::ClearDataTable() {
+    // A save still in flight keeps its own copy of the lines.
+    dataLines_ = TFlowLogLines();
+    hasContent_ = false;
+    form_.MemoData->clear();
+}
+
 void TConsoleEngineHost::FlowDataSave(bool force, const std::string& suffix) {
     saver_.Save(dataLines_, hasContent_, force, suffix, GetClock().Now(),
                 [this](const std::string& text) { MM(text); });

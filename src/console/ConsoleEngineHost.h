@@ -53,6 +53,9 @@ public:
     std::vector<TChartCurve*> AllCurves(bool program) const;
 
     const TFlowLogLines& DataLines() const { return dataLines_; }
+    // Empties the data table: its pane and the lines a flow log is written from, so that the
+    // next line starts a table of its own with its heading.
+    void ClearDataTable();
     // Automatic saves run in the background; a forced one waits for them, and the writer's
     // destructor waits for one still in flight, so closing never leaves a save half done.
     const TFlowLogWriter& FlowLog() const { return saver_; }

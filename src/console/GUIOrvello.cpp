@@ -178,7 +178,11 @@ void TFormOrvello::FillFluidLists() {
 }
 
 void TFormOrvello::MM(const std::string& message) {
-    const QString line = QString::fromStdString(TimeStampPrefix() + message);
+    AppendLogLine(TimeStampPrefix() + message);
+}
+
+void TFormOrvello::AppendLogLine(const std::string& text) {
+    const QString line = QString::fromStdString(text);
     if (sessionLog_)
         sessionLog_->Append(line);
     if (!MemoMain)

@@ -5,7 +5,9 @@
 //   GUIOrvello_Layout.cpp        the controls of the panels and tabs
 //   GUIOrvello_Menus.cpp         the main menu and the segment list's context menu
 //   GUIOrvello_Details.cpp       one device record to the controls and back
-//   GUIOrvello_Configure.cpp     "Apply configuration" and the tools
+//   GUIOrvello_Configure.cpp     "Apply configuration" and "Initialize"
+//   GUIOrvello_PumpTools.cpp     "Prime pump" and "Change syringe"
+//   GUIOrvello_Search.cpp        "Search Devices"
 //   GUIOrvello_DirectControl.cpp setpoints, program start and stop, the engine timer
 //   GUIOrvello_SegmentEditor.cpp the segment editor of the Design segments tab
 //   GUIOrvello_ProgramFiles.cpp  loading and saving segment programs
@@ -74,6 +76,8 @@ public:
 
     // Appends one time-stamped line to the log pane and to the session log file.
     void MM(const std::string& message);
+    // Appends one line as it is, without a time stamp, to the log pane and the session log.
+    void AppendLogLine(const std::string& text);
     // Copies the focused device's record; false (with a log line when no row is focused) when
     // there is none.
     bool GetSelectedDevice(TDeviceInfo& device);
@@ -160,6 +164,9 @@ private:
     // Shows the focused device again after commands that showed several devices in turn.
     void ShowFocusedDeviceLast();
 
+    // Device search.
+    void Searchdevices1Click();
+
     // Closing and resetting (GUIOrvello_Shutdown.cpp).
     void Resetsoftware1Click();
     void Savesoftwarestate1Click();
@@ -172,12 +179,21 @@ private:
     void ButtonDeviceInitializeClick();
     void RtColorPickComboDeviceColorChanged();
 
+    // Pump tools: one pump program sent by a driver of their own, before the pump's worker runs.
+    void ButtonPrimePumpClick();
+    void ButtonChangeSyringeClick();
+    void RunPumpTool(const std::string& warning, const std::string& command,
+                     const std::string& doneMessage);
+
     // Direct control and program start and stop.
     void RtDoubleEditDirectControlDesiredFlowValueChanged();
     void RtDoubleEditDirectControlDesiredFlowEdited();
     void ButtonApplyFlowClick();
     void ButtonSegmentProgramStartClick();
     void ButtonSegmentProgramStopClick();
+    // Idle mode and setpoint 0 for a device with a worker, the zero (or the pump's terminate)
+    // written straight into the worker's request, with its log line. The caller stores the record.
+    void StopDeviceOutput(TDeviceInfo& device);
     void TimerEngineTimer();
 
     // Data views.
@@ -360,6 +376,8 @@ private:
     bool workersStopped_ = false;
     int blockingDepth_ = 0;
     bool closePending_ = false;
+    // Set when the first device search ended; a run searches once.
+    bool devicesSearched_ = false;
 
     // The named controls that choose a tip, and the tip shown last.
     QSet<QWidget*> tipControls_;

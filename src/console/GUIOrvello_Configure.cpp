@@ -1,4 +1,4 @@
-// The Configure tab: applying a configuration (which starts the device's worker) and the tools.
+// The Configure tab: applying a configuration (which starts the device's worker) and "Initialize".
 #include "console/DeviceColors.h"
 #include "console/GUIOrvello.h"
 #include "console/widgets/ColorPickCombo.h"
@@ -7,7 +7,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QTimer>
 
 #include <cstdio>
 #include <exception>
@@ -33,6 +32,7 @@ void TFormOrvello::ButtonApplyConfigurationClick() {
     }
 
     TDeviceObjects& objects = engineHost_->Objects(device.COMPort);
+    const bool hadWorker = device.ThreadMFC || device.ThreadPump;
     if (device.StartThread())
         objects.Led = AddLedForThread();
     if (objects.Led) {
@@ -40,6 +40,10 @@ void TFormOrvello::ButtonApplyConfigurationClick() {
         objects.Led->SetColors(OpaqueQColor(device.Color), QColor(0, 255, 0));
         objects.Led->resize(16 * s, 16 * s);
     }
+    // Idle means the engine sends nothing more, so a running program or setpoint would stay on
+    // the instrument while the list says "Ready": the device is stopped as "Stop" does.
+    if (hadWorker && device.ControlMode != dcmIdle)
+        StopDeviceOutput(device);
     device.ControlMode = dcmIdle;
     if (!StoreShownDevice(device)) {
         ShowOperatorMessage("Saving device configuration failed");
@@ -59,9 +63,7 @@ void TFormOrvello::ButtonDeviceInitializeClick() {
     }
     ShowOperatorMessage("Initializing device, this may take a while. Form will be unresponsive "
                         "during initialization.");
-    // The engine stays still meanwhile. The window itself is not disabled: the boxes below are
-    // its children and must stay answerable.
-    TimerEngine->stop();
+    const TBlockingOperation blocking(*this, true);
     switch (device.DevType) {
     case dtMFCA:
     case dtMFCB:
@@ -74,7 +76,6 @@ void TFormOrvello::ButtonDeviceInitializeClick() {
         ShowOperatorMessage("There is no Initialize procedure for demo device");
         break;
     }
-    TimerEngine->start();
 }
 
 void TFormOrvello::RtColorPickComboDeviceColorChanged() {

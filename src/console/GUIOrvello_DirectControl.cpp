@@ -102,20 +102,26 @@ void TFormOrvello::ButtonSegmentProgramStopClick() {
         TDeviceInfo device;
         if (!FindDeviceByPort(port, device) || (!device.ThreadMFC && !device.ThreadPump))
             continue;
-        MM("Stop device " + device.NameRole);
-        device.ControlMode = dcmIdle;
-        device.Setpoint_pct = 0;
-        if (device.ThreadMFC)
-            device.ThreadMFC->GUIOut.DeviceStatus.Setpoint_pct = 0;
-        if (device.ThreadPump) {
-            device.ThreadPump->GUIOut.Command = "TR";
-            device.ThreadPump->GUIOut.Setpoint = 0;
-        }
+        StopDeviceOutput(device);
         if (!StoreShownDevice(device))
             MM("Stopping device failed for: " + device.NameRole);
         DeviceDetailsUI(tdGUI, device);
     }
     ShowFocusedDeviceLast();
+}
+
+void TFormOrvello::StopDeviceOutput(TDeviceInfo& device) {
+    MM("Stop device " + device.NameRole);
+    device.ControlMode = dcmIdle;
+    device.Setpoint_pct = 0;
+    // The engine sends nothing to an idle device, so the zero goes to the worker here or the
+    // instrument would keep its last setpoint.
+    if (device.ThreadMFC)
+        device.ThreadMFC->GUIOut.DeviceStatus.Setpoint_pct = 0;
+    if (device.ThreadPump) {
+        device.ThreadPump->GUIOut.Command = "TR";
+        device.ThreadPump->GUIOut.Setpoint = 0;
+    }
 }
 
 void TFormOrvello::TimerEngineTimer() {

@@ -309,6 +309,9 @@ QWidget* TFormOrvello::BuildConfigureTab() {
             &TFormOrvello::ButtonApplyConfigurationClick);
     connect(ButtonDeviceInitialize, &QPushButton::clicked, this,
             &TFormOrvello::ButtonDeviceInitializeClick);
+    connect(ButtonPrimePump, &QPushButton::clicked, this, &TFormOrvello::ButtonPrimePumpClick);
+    connect(ButtonChangeSyringe, &QPushButton::clicked, this,
+            &TFormOrvello::ButtonChangeSyringeClick);
     connect(ComboBoxFlowUnitPredefined, &QComboBox::activated, this,
             &TFormOrvello::ComboBoxFlowUnitPredefinedChange);
     connect(EditFlowUnitTemperatureC, &TDoubleEdit::ValueChanged, this,

@@ -89,6 +89,7 @@ void TFormOrvello::BuildMenus() {
     QMenu* devices = AddMenu(MainMenu1, "Devices1", "Devices");
     Searchdevices1 = AddEntry(devices, "Searchdevices1", "Search Devices");
     Resetsoftware1 = AddEntry(devices, "Resetsoftware1", "Reset Devices");
+    connect(Searchdevices1, &QAction::triggered, this, &TFormOrvello::Searchdevices1Click);
     connect(Resetsoftware1, &QAction::triggered, this, &TFormOrvello::Resetsoftware1Click);
 
     // The entry names are crossed with respect to their captions, as the segment editor's

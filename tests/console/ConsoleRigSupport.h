@@ -76,6 +76,14 @@ public:
         return commands;
     }
 
+    // What an instrument is doing now (a pump's Busy while its program runs).
+    TSimInstrumentState State(const std::string& port) const {
+        for (const TSimRigPort& rigPort : rig_.Ports())
+            if (rigPort.Server && rigPort.Server->Name() == port)
+                return rigPort.Server->State();
+        return {};
+    }
+
     bool Received(const std::string& port, const std::string& command) const {
         for (const std::string& received : Commands(port))
             if (received == command)

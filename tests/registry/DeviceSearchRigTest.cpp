@@ -4,8 +4,8 @@
 #include "platform/RecordingMessages.h"
 #include "registry/DeviceSearch.h"
 #include "registry/Orvello_DeviceInfo.h"
-#include "sim/SimPump.h"
 #include "sim/SimRig.h"
+#include "support/LetteredPump.h"
 
 #include <gtest/gtest.h>
 
@@ -30,27 +30,6 @@ namespace {
 
 // Lines the search wrote without a time stamp carry this prefix in the recorded log.
 const std::string Plain = "| ";
-
-// A pump that answers everything as the simulated pump does, except that its position reports
-// carry letters where the digits belong.
-class TLetteredPump final : public TSimInstrument {
-public:
-    std::string HandleCommand(std::string_view line, double now_s) override {
-        std::string reply = pump_.HandleCommand(line, now_s);
-        const std::size_t end = reply.find('\x03');
-        if (line == "/1?" && reply.size() > 3 && end != std::string::npos)
-            reply = reply.substr(0, 3) + "ABCDE" + reply.substr(end);
-        return reply;
-    }
-    void Advance(double now_s) override { pump_.Advance(now_s); }
-    TSimInstrumentState State(double now_s) override { return pump_.State(now_s); }
-    bool SetStatusCodes(const std::vector<std::string>& codes, std::string& error) override {
-        return pump_.SetStatusCodes(codes, error);
-    }
-
-private:
-    TSimPump pump_;
-};
 
 class DeviceSearchRig : public ::testing::Test {
 protected:

@@ -1,0 +1,28 @@
+// "Search Devices": the core search run from the window, which stays painted and keeps serving
+// the workers' hand-overs while the ports are probed one by one.
+#include "console/GUIOrvello.h"
+#include "platform/OperatorMessages.h"
+#include "registry/DeviceSearch.h"
+
+#include <QCoreApplication>
+
+void TFormOrvello::Searchdevices1Click() {
+    if (!CheckDeviceSearchAllowed(devicesSearched_, GetOperatorMessages()))
+        return;
+    FlowDataSave(true, "SearchDevicesClick");
+    DevicesLocal.clear();
+    ListAllDevices();
+    {
+        const TBlockingOperation blocking(*this, true);
+        QCoreApplication::processEvents();
+        TDeviceSearchHooks hooks;
+        hooks.MM = [this](const std::string& text) { MM(text); };
+        hooks.AppendLine = [this](const std::string& text) { AppendLogLine(text); };
+        hooks.ServeEvents = [] { QCoreApplication::processEvents(); };
+        // The list holds exactly the instruments found so far, in port order.
+        hooks.DeviceFound = [this](const TDeviceInfo&) { ListAllDevices(); };
+        SearchDevices(hooks);
+    }
+    devicesSearched_ = true;
+    engineHost_->ClearDataTable();
+}
