@@ -172,14 +172,16 @@ void SessionEndToEndTest::AWholeSession() {
     // The flow logs: whole files named by minute and command, each a table whose last heading
     // names the three configured devices; every earlier save is the start of the last one.
     const QStringList names = FlowLogNames(session);
-    static const QRegularExpression fileName(
-        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d_\\d\\d log "
-                       "(auto|StartSegmentsClick|StopSegmentsClick|ResetDevicesClick|OnClose)"
-                       "\\.txt$"));
+    static const QRegularExpression fileName(QStringLiteral(
+        "^\\d{4}-\\d\\d-\\d\\d \\d\\d_\\d\\d log "
+        "(auto|SearchDevicesClick|StartSegmentsClick|StopSegmentsClick|ResetDevicesClick|"
+        "OnClose)"
+        "\\.txt$"));
     for (const QString& name : names)
         QVERIFY2(fileName.match(name).hasMatch(), qPrintable(names.join(", ")));
     for (const char* suffix :
-         {" log StartSegmentsClick.txt", " log StopSegmentsClick.txt", " log OnClose.txt"})
+         {" log SearchDevicesClick.txt", " log StartSegmentsClick.txt",
+          " log StopSegmentsClick.txt", " log ResetDevicesClick.txt", " log OnClose.txt"})
         QVERIFY2(names.filter(QLatin1String(suffix)).size() == 1, qPrintable(names.join(", ")));
     const QString closing = names.filter(" log OnClose.txt").value(0);
     const QString closingText = ReadFile(session.LogFolder() + "/" + closing);

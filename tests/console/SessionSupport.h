@@ -58,26 +58,14 @@ private:
 public:
     TConsoleRig rig;
     std::unique_ptr<TConsoleFixture> fixture;
-    bool searchedBefore = false;
 };
 
-// "Search Devices" as the operator asks for it, and the device list it leaves. The window's own
-// command takes the place of the core search here once it is wired to the menu entry.
+// "Search Devices" from the menu, as the operator asks for it; the search has ended when the
+// command returns.
 inline void SearchDevicesAsOperator(TSession& session) {
-    TFormOrvello& window = session.Window();
-    if (!CheckDeviceSearchAllowed(session.searchedBefore, GetOperatorMessages()))
-        return;
-    session.searchedBefore = true;
-    TFormOrvello::TBlockingOperation blocking(window, true);
-    TDeviceSearchHooks hooks;
-    hooks.MM = [&window](const std::string& line) { window.MM(line); };
-    hooks.AppendLine = [&window](const std::string& line) {
-        window.MemoMain->appendPlainText(QString::fromStdString(line));
-    };
-    hooks.ServeEvents = [] { QCoreApplication::processEvents(); };
-    const TDeviceSearchResult result = SearchDevices(hooks);
-    QVERIFY2(result.Completed, result.Failure.c_str());
-    window.ListAllDevices();
+    QAction* search = session.fixture->Find<QAction>("Searchdevices1");
+    QVERIFY(search);
+    search->trigger();
 }
 
 // Picks an entry of a closed drop-down list with the keyboard: Home, then Down until it shows.
