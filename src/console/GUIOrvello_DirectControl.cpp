@@ -10,6 +10,7 @@
 
 #include <QTreeWidget>
 
+#include <chrono>
 #include <exception>
 #include <vector>
 
@@ -131,6 +132,8 @@ void TFormOrvello::TimerEngineTimer() {
     inTick_ = true;
     try {
         engineTick_.Tick(*engineHost_);
+        statusWatch_.Check(DevicesLocal, std::chrono::steady_clock::now(),
+                           [this](const std::string& line) { MM(line); });
     } catch (const std::exception& error) {
         // Shown while still marked as ticking, so the box is not stacked once a second.
         ShowOperatorMessage(error.what());

@@ -55,6 +55,23 @@ void SystemClock::Sleep(int milliseconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+ScaledClock::ScaledClock(double scale)
+    : scale_(scale > 0 ? scale : 1.0), start_(SystemClock().Now()),
+      startSteady_(std::chrono::steady_clock::now()) {}
+
+double ScaledClock::Now() const {
+    // Counted from a steady clock, so a wall clock set meanwhile does not move program time.
+    const std::chrono::duration<double, std::milli> real =
+        std::chrono::steady_clock::now() - startSteady_;
+    return start_ + real.count() * scale_ / MsPerDay;
+}
+
+void ScaledClock::Sleep(int milliseconds) {
+    if (milliseconds > 0)
+        std::this_thread::sleep_for(
+            std::chrono::duration<double, std::milli>(milliseconds / scale_));
+}
+
 Clock& GetClock() {
     Clock* clock = installed.load();
     return clock ? *clock : systemClock;

@@ -3,6 +3,8 @@
 // time of day as the fraction (millisecond resolution). The core asks this interface instead of
 // the real clock so that tests and scenario programs can run hours of program time in seconds.
 
+#include <chrono>
+
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -28,6 +30,22 @@ public:
 
 private:
     double now_;
+};
+
+// The wall clock run faster by a factor from the moment it is made: a scenario against real
+// workers and simulated instruments runs minutes of program time in seconds. Sleep sleeps the
+// wall time that corresponds to the requested program time, so pauses keep their share.
+class ScaledClock final : public Clock {
+public:
+    explicit ScaledClock(double scale);
+    double Now() const override;
+    void Sleep(int milliseconds) override;
+    double Scale() const { return scale_; }
+
+private:
+    double scale_;
+    double start_;
+    std::chrono::steady_clock::time_point startSteady_;
 };
 
 // The clock every core unit uses; the system clock unless one is installed. Install before

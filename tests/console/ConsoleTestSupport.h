@@ -145,6 +145,18 @@ inline TDeviceInfo MakeSecondDemoDevice() {
     return device;
 }
 
+// Replaces the recipe as the operator does: select all, then type line by line.
+inline void TypeRecipe(QPlainTextEdit* memo, const QStringList& lines) {
+    QVERIFY(memo);
+    memo->setFocus();
+    QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
+    for (int i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            QTest::keyClick(memo, Qt::Key_Return);
+        QTest::keyClicks(memo, lines[i]);
+    }
+}
+
 // Brings a tab to the front by clicking its tab.
 inline void ShowTab(TFormOrvello& window, const char* tabName) {
     QTabWidget* tabs = window.PageControl1;

@@ -30,18 +30,6 @@ std::vector<TDeviceInfo> MixtureDevices() {
     return {mfc, pump, linuxPort};
 }
 
-// Replaces the recipe as the operator does: select all, then type line by line.
-void TypeRecipe(QPlainTextEdit* memo, const QStringList& lines) {
-    QVERIFY(memo);
-    memo->setFocus();
-    QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
-    for (int i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            QTest::keyClick(memo, Qt::Key_Return);
-        QTest::keyClicks(memo, lines[i]);
-    }
-}
-
 QString Program(const TConsoleFixture& fixture, const char* port) {
     return QString::fromStdString(fixture.Device(port).SegmentProgram);
 }

@@ -39,3 +39,16 @@ TEST(DateTime, SystemClockIsNearTheWallClock) {
     EXPECT_GE(elapsedMs, 19.0);
     EXPECT_LT(elapsedMs, 2000.0);
 }
+
+TEST(DateTime, ScaledClockRunsAheadOfTheWallClockByItsScale) {
+    SystemClock wall;
+    const double wallBefore = wall.Now();
+    ScaledClock clock(50);
+    const double before = clock.Now();
+    EXPECT_NEAR((before - wallBefore) * MsPerDay, 0.0, 2000.0);
+    // A program pause of a second passes in 20 ms of wall time.
+    clock.Sleep(1000);
+    const double elapsedMs = (clock.Now() - before) * MsPerDay;
+    EXPECT_GE(elapsedMs, 999.0);
+    EXPECT_LT((wall.Now() - wallBefore) * MsPerDay, elapsedMs);
+}

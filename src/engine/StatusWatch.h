@@ -1,0 +1,49 @@
+#pragma once
+// Tells the operator when a controller stops delivering status while its worker runs, and when it
+// delivers again. The engine tick passes over such a controller without a word: its request stays
+// as it was, its curve stops and the data table waits, while its row still says it runs its
+// program. A controller that went silent, garbles its replies or lost its cable looks just like
+// that, so the operator hears of it in the log pane.
+//
+// Quiet time is wall time between checks, whatever the core clock says: status arrives at the
+// pace of the serial exchanges. Only a controller that has delivered status before is watched,
+// so its initialisation does not count. A long gap between two checks (a tool that held the main
+// thread, and with it every hand-over) does not count as quiet. Main thread only.
+#include "registry/Orvello_DeviceInfo.h"
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+class TMFCThread;
+
+// The log lines, for a device on port.
+std::string NoStatusLine(const std::string& port, int quiet_s);
+std::string StatusAgainLine(const std::string& port);
+
+class TStatusWatch {
+public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+
+    // Quiet for longer than this, a controller is reported; checks further apart than gapLimit
+    // restart the count.
+    static constexpr std::chrono::seconds QuietLimit{10};
+    static constexpr std::chrono::seconds GapLimit{3};
+
+    // Looks at every MFC whose worker runs; log receives a line for each controller that has
+    // been quiet past the limit (once) and for each reported one that delivers again.
+    void Check(const std::vector<TDeviceInfo>& devices, TimePoint now,
+               const std::function<void(const std::string&)>& log);
+
+private:
+    struct TSeen {
+        const TMFCThread* Worker = nullptr;
+        double DataTime = 0;
+        TimePoint Since;
+        bool Reported = false;
+    };
+    std::map<std::string, TSeen> seen_;
+    TimePoint lastCheck_{};
+};
