@@ -30,6 +30,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
+#include <QEventLoop>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -265,7 +266,7 @@ QAction* LoadProgramEntry(const TFormOrvello& window) {
     Fail("the segment list's menu has no entry to load a program");
 }
 
-int Soak(QApplication& application, double minutes) {
+int Soak(double minutes) {
     QTemporaryDir folder;
     if (!folder.isValid())
         Fail("no temporary folder");
@@ -383,10 +384,11 @@ int Soak(QApplication& application, double minutes) {
             std::fflush(stdout);
         });
         sampler.start();
-        QTimer::singleShot(static_cast<int>(minutes * 60 * 1000), &application,
-                           &QCoreApplication::quit);
+        // A loop of its own: the application's quit would close the window with the run.
+        QEventLoop run;
+        QTimer::singleShot(static_cast<int>(minutes * 60 * 1000), &run, &QEventLoop::quit);
         std::fflush(stdout);
-        application.exec();
+        run.exec();
         sampler.stop();
         const double runSeconds = MsSince(runStart) / 1000;
         const double endMegabytes = ResidentMegabytes();
@@ -460,7 +462,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        return Soak(application, minutes);
+        return Soak(minutes);
     } catch (const TSetupFailed& failure) {
         std::fprintf(stderr, "soak scenario: %s\n", failure.what());
         return 2;
