@@ -429,6 +429,9 @@ int Soak(double minutes) {
                     (endMegabytes - startMegabytes) / (runSeconds / 3600), GrowthPerHour(memory),
                     memory.size());
         std::printf("forced chart replot at the end: %.1f ms\n", replotMs);
+        // The panes keep their lines up to a bound, so memory that follows them levels off.
+        std::printf("log pane lines: %d, data table pane lines: %d\n",
+                    window->MemoMain->blockCount(), window->MemoData->blockCount());
 
         const auto closeStart = SteadyClock::now();
         window->close();
