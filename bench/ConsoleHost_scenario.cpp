@@ -10,6 +10,7 @@
 // scenario does not write gigabytes), the time of one forced save (the operator's named saves,
 // written at once), and the resident memory at the end. Targets: under 2 ms per second of ticks
 // and for the main thread's share of a save, under 300 MB.
+#include "ResidentMemory.h"
 #include "console/GUIOrvello.h"
 #include "console/widgets/Chart.h"
 #include "engine/DataTable.h"
@@ -35,14 +36,6 @@ namespace {
 
 constexpr int DeviceCount = 15;
 constexpr int WindowSeconds = 100; // seconds averaged at the start and at the end
-
-double ResidentMegabytes() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    long resident = 0;
-    statm >> pages >> resident;
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1e6;
-}
 
 // One simulated second of the host's work; returns its duration in milliseconds.
 double OneSecond(TConsoleEngineHost& host, int second, double minutes) {

@@ -14,6 +14,7 @@
 // the end with its growth per hour; and the time of one forced replot of the chart at the end.
 // Progress lines every five minutes show a trend before the run ends. Exits 1 when a device
 // gave no flow points, 2 when the scenario could not be set up.
+#include "ResidentMemory.h"
 #include "console/DeviceListView.h"
 #include "console/GUIOrvello.h"
 #include "console/widgets/Chart.h"
@@ -58,14 +59,6 @@ using SteadyClock = std::chrono::steady_clock;
 
 constexpr int MemorySampleSeconds = 60;
 constexpr int ProgressMinutes = 5;
-
-double ResidentMegabytes() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    long resident = 0;
-    statm >> pages >> resident;
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1e6;
-}
 
 double MsSince(SteadyClock::time_point start) {
     return std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count();
