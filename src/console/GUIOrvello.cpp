@@ -91,6 +91,8 @@ void TFormOrvello::InstallPlatform() {
     gate_ = std::make_unique<TQtMainThreadGate>();
     SetMainThreadGate(gate_.get());
     messages_ = std::make_unique<TQtOperatorMessages>();
+    messages_->SetParentWindow(this);
+    messages_->SetNotShownLog([this](const std::string& line) { MM(line); });
     SetOperatorMessages(messages_.get());
     diagnostics_ = std::make_unique<TDiagnosticsViewer>();
     SetDiagnostics(diagnostics_.get());

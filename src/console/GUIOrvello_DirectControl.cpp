@@ -1,6 +1,7 @@
 // Direct setpoints, the start and stop of segment programs, and the engine timer.
 #include "console/DeviceListView.h"
 #include "console/GUIOrvello.h"
+#include "console/QtOperatorMessages.h"
 #include "console/widgets/DoubleEdit.h"
 #include "mfc/AlicatMFCThread.h"
 #include "platform/Clock.h"
@@ -125,17 +126,19 @@ void TFormOrvello::StopDeviceOutput(TDeviceInfo& device) {
 }
 
 void TFormOrvello::TimerEngineTimer() {
-    // A message box opened inside a tick runs a nested event loop in which this timer fires
-    // again; that tick is skipped rather than run inside the first.
+    // Should anything in a tick open an event loop of its own, the timer fires again in it; that
+    // tick is skipped rather than run inside the first.
     if (inTick_)
         return;
     inTick_ = true;
+    // A box the tick raises must not hold the tick, nor every tick after it, while it is open.
+    const TQtOperatorMessages::TAsynchronous notModal(*messages_);
     try {
         engineTick_.Tick(*engineHost_);
         statusWatch_.Check(DevicesLocal, std::chrono::steady_clock::now(),
                            [this](const std::string& line) { MM(line); });
     } catch (const std::exception& error) {
-        // Shown while still marked as ticking, so the box is not stacked once a second.
+        // Not stacked: an open box with the same text takes the repeats.
         ShowOperatorMessage(error.what());
     }
     inTick_ = false;

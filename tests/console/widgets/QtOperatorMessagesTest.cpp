@@ -49,7 +49,9 @@ class QtOperatorMessagesTest : public QObject {
 private slots:
     void TheTextIsShownAsPlainText();
     void AnIdenticalBoxIsNotStacked();
-    void AWorkerWaitsForTheOperatorsAnswer();
+    void AWorkerGoesOnAtOnceAndItsBoxesAreNotStacked();
+    void InsideTheTickABoxDoesNotWaitForTheOperator();
+    void ARedirectTakesEveryTextAndCloseAllAnswersTheOpenBox();
 };
 
 void QtOperatorMessagesTest::TheTextIsShownAsPlainText() {
@@ -73,7 +75,7 @@ void QtOperatorMessagesTest::AnIdenticalBoxIsNotStacked() {
     int boxesWhileOpen = 0;
     int boxesWithOther = 0;
     WhenABoxIsOpen("Failed to read segment", [&](QMessageBox* first) {
-        // As a later tick would: the same complaint again returns at once.
+        // As a later call would: the same complaint again returns at once.
         messages.ShowMessage("Failed to read segment");
         boxesWhileOpen = int(OpenBoxes().size());
         // A different message is still shown, on top, and answerable.
@@ -90,27 +92,66 @@ void QtOperatorMessagesTest::AnIdenticalBoxIsNotStacked() {
     QVERIFY(OpenBoxes().isEmpty());
 }
 
-void QtOperatorMessagesTest::AWorkerWaitsForTheOperatorsAnswer() {
+void QtOperatorMessagesTest::AWorkerGoesOnAtOnceAndItsBoxesAreNotStacked() {
     TQtOperatorMessages messages;
-    std::atomic<bool> returned{false};
-    QString shown;
-    bool returnedWhileOpen = true;
-    // The box runs its own event loop inside the main thread's; the answer comes from there.
-    const QString text = "Set pump states failed. Used string: /1ZN1R";
-    WhenABoxIsOpen(text, [&](QMessageBox* box) {
-        shown = box->text();
-        QTest::qWait(50);
-        returnedWhileOpen = returned;
-        ClickOk(box);
-    });
+    std::vector<std::string> notShown;
+    messages.SetNotShownLog([&](const std::string& line) { notShown.push_back(line); });
+    const std::string first = "Set pump states failed. Used string: ";
+    const std::string second = "Set pump states failed. Used string: /1";
+    // The worker returns from both calls without anybody answering; nothing runs the main
+    // thread's event loop meanwhile, so no box can have been answered.
     std::thread worker([&] {
-        messages.ShowMessage(text.toStdString());
-        returned = true;
+        messages.ShowMessage(first);
+        messages.ShowMessage(second);
     });
-    QTRY_VERIFY_WITH_TIMEOUT(returned.load(), 30000);
     worker.join();
-    QCOMPARE(shown, text);
-    QVERIFY2(!returnedWhileOpen, "the worker returned before the operator answered");
+    QTRY_COMPARE_WITH_TIMEOUT(OpenBoxes().size(), 1, 30000);
+    QCOMPARE(OpenBoxes().front()->text(), QString::fromStdString(first));
+    QVERIFY(!OpenBoxes().front()->isModal());
+    QCOMPARE(notShown,
+             std::vector<std::string>{"Not shown again while its box is open: " + second});
+
+    // Once the operator has answered, the same worker's next complaint shows again.
+    ClickOk(OpenBoxes().front());
+    QTRY_VERIFY(OpenBoxes().isEmpty());
+    std::thread again([&] { messages.ShowMessage(second); });
+    again.join();
+    QTRY_COMPARE_WITH_TIMEOUT(OpenBoxes().size(), 1, 30000);
+    ClickOk(OpenBoxes().front());
+}
+
+void QtOperatorMessagesTest::InsideTheTickABoxDoesNotWaitForTheOperator() {
+    TQtOperatorMessages messages;
+    {
+        const TQtOperatorMessages::TAsynchronous tick(messages);
+        messages.ShowMessage("Flow log not saved: Logs is a file");
+        messages.ShowMessage("Flow log not saved: Logs is a file");
+    }
+    QCOMPARE(OpenBoxes().size(), 1);
+    QVERIFY(!OpenBoxes().front()->isModal());
+    ClickOk(OpenBoxes().front());
+    QTRY_VERIFY(OpenBoxes().isEmpty());
+}
+
+void QtOperatorMessagesTest::ARedirectTakesEveryTextAndCloseAllAnswersTheOpenBox() {
+    TQtOperatorMessages messages;
+    std::vector<std::string> redirected;
+    bool returned = false;
+    // A signal's close arrives while a command's box waits for its answer.
+    WhenABoxIsOpen("Change the syringe and click OK only after done.", [&](QMessageBox*) {
+        messages.RedirectTo([&](const std::string& text) { redirected.push_back(text); });
+        messages.ShowMessage("Flow log not saved: Logs is a file");
+        std::thread worker([&] { messages.ShowMessage("Set pump states failed. Used string: "); });
+        worker.join();
+        QTest::qWait(50); // the worker's text arrives through the event loop
+        messages.CloseAll();
+    });
+    messages.ShowMessage("Change the syringe and click OK only after done.");
+    returned = true;
+    QVERIFY(returned);
+    QVERIFY(OpenBoxes().isEmpty());
+    QCOMPARE(redirected, (std::vector<std::string>{"Flow log not saved: Logs is a file",
+                                                   "Set pump states failed. Used string: "}));
 }
 
 QTEST_MAIN(QtOperatorMessagesTest)
