@@ -1,7 +1,9 @@
 // The operator console. Everything lives in the console library; this only starts it.
 //   orvello [--operator-script FILE]
 // An operator script drives the window for automation and demonstrations (see
-// console/OperatorScript.h); the program then ends with a nonzero code when the script failed.
+// console/OperatorScript.h); the program then ends with code 1 when the script failed.
+// Exit code 3: the close could not confirm that every device stopped (each one is named on
+// standard error and in the session log); whoever started the program must look at the rig.
 #include "console/GUIOrvello.h"
 #include "console/OperatorScript.h"
 #include "console/SignalClose.h"
@@ -14,6 +16,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+
+namespace {
+
+constexpr int ExitDevicesMayStillRun = 3;
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -33,10 +41,9 @@ int main(int argc, char** argv) {
     // program without that.
     TSignalClose signalClose;
     TFormOrvello window;
-    signalClose.SetWindow(&window);
+    signalClose.SetWindow(&window, [&window] { window.CloseBySignal(); });
     if (!signalClose.Installed())
-        window.MM("SIGINT and SIGTERM will not close the console: " +
-                  signalClose.ErrorText().toStdString());
+        window.MM("Signals will not close the console: " + signalClose.ErrorText().toStdString());
     // Without a window manager (a bare X server) maximising does nothing; the screen's free
     // area is the same size, so the window takes it first.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -52,6 +59,8 @@ int main(int argc, char** argv) {
     int code = QApplication::exec();
     if (script && script->Failed() && code == 0)
         code = 1;
+    if (window.DevicesLeftUnsafe())
+        code = ExitDevicesMayStillRun;
     // A worker that did not stop within the close's bound has been named in the log and is still
     // busy with its device. Tearing the program down under it, or waiting for it, would be worse
     // than leaving now.

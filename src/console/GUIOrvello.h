@@ -33,6 +33,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QActionGroup;
@@ -133,6 +134,13 @@ public:
         bool restartEngine_ = false;
     };
     bool InBlockingOperation() const { return blockingDepth_ > 0; }
+    // A close asked for by a signal (a terminal that closed, a service manager): as a close from
+    // the window, but nobody may be there to answer a box. Every box open now is answered, and
+    // every later box text goes to standard error and the session log instead.
+    void CloseBySignal();
+    // After the close: some device may still be running (its stop was not confirmed, or its
+    // worker did not stop in time). The program then ends with a nonzero code.
+    bool DevicesLeftUnsafe() const { return devicesLeftUnsafe_; }
     // True when a close waits for a blocking operation to end.
     bool ClosePending() const { return closePending_; }
 
@@ -171,6 +179,9 @@ private:
     void Resetsoftware1Click();
     void Savesoftwarestate1Click();
     QWidget* ShowEmergencyPanel();
+    // A line for whoever looks after the program when the window is gone: the log pane, the
+    // session log and standard error.
+    void TellOutsideTheWindow(const std::string& line);
     void RemoveLampsOfStoppedDevices();
     void MarkStoppedDevicesUnconfigured();
 
@@ -376,6 +387,10 @@ private:
     bool workersStopped_ = false;
     int blockingDepth_ = 0;
     bool closePending_ = false;
+    bool closeBySignal_ = false;
+    bool devicesLeftUnsafe_ = false;
+    // The lines of the last stop of the workers that name a device that may still be running.
+    std::vector<std::string> unsafeDevices_;
     // Set when the first device search ended; a run searches once.
     bool devicesSearched_ = false;
 

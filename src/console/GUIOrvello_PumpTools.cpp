@@ -40,6 +40,9 @@ void TFormOrvello::RunPumpTool(const std::string& warning, const std::string& co
         return;
     }
     ShowOperatorMessage(warning);
+    // A close by signal answers the box for the operator: the pump must not move then.
+    if (closeBySignal_)
+        return;
 
     // No engine tick and no operator input may reach a device while the driver uses the port;
     // the guard gives both back on every way out.

@@ -2,6 +2,7 @@
 // and mark their devices unconfigured.
 #include "console/DeviceListView.h"
 #include "console/GUIOrvello.h"
+#include "console/QtOperatorMessages.h"
 #include "console/widgets/Lamp.h"
 #include "mfc/AlicatMFCThread.h"
 #include "program/NumberFormat.h"
@@ -17,6 +18,7 @@
 #include <QTreeWidget>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -74,14 +76,28 @@ bool TFormOrvello::StopWorkers(std::chrono::milliseconds timeout) {
                        [&unconfirmed](const std::string& port) { unconfirmed.push_back(port); });
     MM("Active threads: " + std::to_string(ActiveThreadCount()));
     MM("Terminate threads");
-    for (const std::string& port : unconfirmed)
-        MM(UnconfirmedStopLine(port));
+    unsafeDevices_.clear();
+    for (const std::string& port : unconfirmed) {
+        TDeviceInfo device;
+        FindDeviceByPort(port, device);
+        unsafeDevices_.push_back(UnconfirmedStopLine(port, device.NameRole));
+    }
     const std::string waited = FormatGeneral(static_cast<double>(timeout.count()) / 1000.0);
     for (const TActiveWorker& worker : ActiveWorkers())
-        MM("Thread of " + worker.Port + " - " + worker.Name + " did not stop within " + waited +
-           " s; the device may still be running");
+        unsafeDevices_.push_back("Thread of " + worker.Port + " - " + worker.Name +
+                                 " did not stop within " + waited +
+                                 " s; the device may still be running");
+    for (const std::string& line : unsafeDevices_)
+        TellOutsideTheWindow(line);
     workersStopped_ = stopped;
     return stopped;
+}
+
+void TFormOrvello::TellOutsideTheWindow(const std::string& line) {
+    // The log pane may be gone a moment later (a close); standard error and the session log stay.
+    MM(line);
+    std::fprintf(stderr, "orvello: %s\n", line.c_str());
+    std::fflush(stderr);
 }
 
 QWidget* TFormOrvello::ShowEmergencyPanel() {
@@ -135,6 +151,8 @@ void TFormOrvello::MarkStoppedDevicesUnconfigured() {
 }
 
 bool TFormOrvello::TerminateThreads(double Timeout_s) {
+    // The stop goes out before anything that may take a while, even the hint on screen.
+    MarkThreadsToStop();
     setWindowTitle(QStringLiteral("Waiting for communication threads to stop device actions and "
                                   "terminate. User interface will be unresponsive until done. "));
     bool stopped = false;
@@ -146,11 +164,14 @@ bool TFormOrvello::TerminateThreads(double Timeout_s) {
         const auto timeout = std::chrono::milliseconds(std::llround(Timeout_s * 1000));
         stopped = StopWorkers(timeout);
         RemoveLampsOfStoppedDevices();
-        if (stopped)
-            MM("All threads terminated, marking devices unconfigured");
-        else
+        if (!stopped)
             MM("Not all threads terminated (active: " + std::to_string(ActiveThreadCount()) +
                "), marking the other devices unconfigured");
+        else if (!unsafeDevices_.empty())
+            MM("All threads terminated, but " + std::to_string(unsafeDevices_.size()) +
+               " stop(s) not confirmed, marking devices unconfigured");
+        else
+            MM("All threads terminated, marking devices unconfigured");
         MarkStoppedDevicesUnconfigured();
         setWindowTitle(QLatin1String(ProgramDate));
     }
@@ -160,15 +181,36 @@ bool TFormOrvello::TerminateThreads(double Timeout_s) {
 
 void TFormOrvello::Resetsoftware1Click() {
     THeldOperatorMessages::TScope hold(heldMessages_);
-    FlowDataSave(true, "ResetDevicesClick");
+    // The stops first: a flow log save may take long (a big table, a slow or stalled folder).
+    // Saved after the wait, the file still holds every row up to the stop.
     TerminateThreads(WorkerStopTimeout_s);
+    FlowDataSave(true, "ResetDevicesClick");
 }
 
 void TFormOrvello::Savesoftwarestate1Click() {
     // A run keeps no state worth saving: every run starts with a device search.
 }
 
+void TFormOrvello::CloseBySignal() {
+    if (!closeBySignal_) {
+        closeBySignal_ = true;
+        // Nobody may be there to answer a box any more, and one waiting for an answer would hold
+        // the close (and with it the stop of every device) for ever.
+        messages_->RedirectTo(
+            [this](const std::string& text) { TellOutsideTheWindow("Message: " + text); });
+    }
+    close();
+}
+
 void TFormOrvello::closeEvent(QCloseEvent* event) {
+    if (closeBySignal_ && messages_->ModalBoxOpen()) {
+        // The close must not run inside the box's own event loop: the command that opened it
+        // would go on after the close. Answered here, the box lets its command end first.
+        messages_->CloseAll();
+        event->ignore();
+        QTimer::singleShot(50, this, &TFormOrvello::close);
+        return;
+    }
     if (blockingDepth_ > 0) {
         closePending_ = true;
         event->ignore();
@@ -182,12 +224,14 @@ void TFormOrvello::closeEvent(QCloseEvent* event) {
     closing_ = true;
     {
         THeldOperatorMessages::TScope hold(heldMessages_);
-        FlowDataSave(true, "OnClose");
         TerminateThreads(WorkerStopTimeout_s);
+        devicesLeftUnsafe_ = !unsafeDevices_.empty();
+        FlowDataSave(true, "OnClose");
     }
     TimerEngine->stop();
     // Whatever did not stop has been named; the window closes all the same.
     workersStopped_ = true;
+    messages_->CloseAll();
     event->accept();
     QMainWindow::closeEvent(event);
 }

@@ -54,12 +54,18 @@ TSignalClose::TSignalClose(std::vector<int> signalNumbers) : signals_(std::move(
         }
         previous_.push_back(previous);
     }
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    pipeIgnored_ = ::sigaction(SIGPIPE, &ignore, &previousPipe_) == 0;
     installed_ = true;
 }
 
 TSignalClose::~TSignalClose() {
     for (std::size_t i = 0; i < previous_.size(); ++i)
         ::sigaction(signals_[i], &previous_[i], nullptr);
+    if (pipeIgnored_)
+        ::sigaction(SIGPIPE, &previousPipe_, nullptr);
     if (notifier_) {
         delete notifier_;
         ::close(signalPipe[0]);
@@ -68,12 +74,20 @@ TSignalClose::~TSignalClose() {
     }
 }
 
-void TSignalClose::SetWindow(QWidget* window) {
+void TSignalClose::SetWindow(QWidget* window, std::function<void()> closeAction) {
     window_ = window;
+    closeAction_ = std::move(closeAction);
     if (window_ && closeWanted_) {
         closeWanted_ = false;
-        window_->close();
+        Close();
     }
+}
+
+void TSignalClose::Close() {
+    if (closeAction_)
+        closeAction_();
+    else
+        window_->close();
 }
 
 void TSignalClose::SignalArrived() {
@@ -81,7 +95,7 @@ void TSignalClose::SignalArrived() {
     while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
     }
     if (window_)
-        window_->close();
+        Close();
     else
         closeWanted_ = true;
 }

@@ -99,8 +99,9 @@ int ActiveThreadCount() {
     return active;
 }
 
-std::string UnconfirmedStopLine(const std::string& port) {
-    return "Stop not confirmed on " + port + ": the device may still be running";
+std::string UnconfirmedStopLine(const std::string& port, const std::string& name) {
+    return "Stop not confirmed on " + port + (name.empty() ? "" : " - " + name) +
+           ": the device may still be running";
 }
 
 int FreeTerminatedWorkers(const TUnconfirmedStop& unconfirmed) {

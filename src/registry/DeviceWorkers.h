@@ -15,8 +15,8 @@ int ActiveThreadCount();
 // Called with the device's port for every worker freed that ended without confirming its
 // device safe (an MFC that never read back setpoint 0, a pump that never acknowledged its stop).
 using TUnconfirmedStop = std::function<void(const std::string& port)>;
-// The log line the console shows for such a device.
-std::string UnconfirmedStopLine(const std::string& port);
+// The log line for such a device; with its name when one is given.
+std::string UnconfirmedStopLine(const std::string& port, const std::string& name = {});
 
 // Joins and frees, from the last device to the first, every worker that has reported itself
 // terminated, and clears every reference to it in DevicesLocal; returns how many were freed.

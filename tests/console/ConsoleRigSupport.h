@@ -3,6 +3,7 @@
 // into a private port folder that the console's port list reads (ORVELLO_PORT_DIR), with a
 // journal of every command line an instrument received. Start it before the window, so the
 // window's search finds its ports.
+#include "registry/Orvello_DeviceInfo.h"
 #include "sim/SimRig.h"
 
 #include <QTemporaryDir>
@@ -112,3 +113,15 @@ private:
     bool started_ = false;
     std::string error_;
 };
+
+// What a device search of a one-set rig enters: the known-instrument rows on the rig's ports.
+inline std::vector<TDeviceInfo> RigDevices(const TConsoleRig& rig) {
+    std::vector<TDeviceInfo> devices;
+    const char* const kinds[] = {"MFCA", "MFCB", "Pump"};
+    for (int i = 0; i < 3; ++i) {
+        TDeviceInfo device = KnownDevices[static_cast<std::size_t>(i)];
+        device.COMPort = rig.Port(kinds[i]);
+        devices.push_back(device);
+    }
+    return devices;
+}

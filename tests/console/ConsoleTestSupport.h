@@ -183,3 +183,17 @@ inline void ConfigureFocusedDevice(TFormOrvello& window) {
     }
     QTest::mouseClick(window.ButtonApplyConfiguration, Qt::LeftButton);
 }
+
+// The pump's fluid after the heading, then "Apply configuration"; the pump is initialised before
+// its worker starts, so this returns once the worker runs.
+inline void ConfigureFocusedPump(TFormOrvello& window) {
+    ShowTab(window, "TabSheetConfigure");
+    QComboBox* fluids = window.ComboBoxDeviceFluidPump;
+    if (fluids->currentIndex() <= 0) {
+        fluids->setFocus();
+        if (fluids->currentIndex() < 0)
+            QTest::keyClick(fluids, Qt::Key_Home);
+        QTest::keyClick(fluids, Qt::Key_Down);
+    }
+    QTest::mouseClick(window.ButtonApplyConfiguration, Qt::LeftButton);
+}

@@ -161,7 +161,8 @@ void SessionFaultsTest::AFaultDuringTheSession() {
     case fSilentMFC:
     case fGarbledMFC:
         QCOMPARE(unconfirmed.size(), 1);
-        QVERIFY2(unconfirmed[0].endsWith(QString::fromStdString(UnconfirmedStopLine(faulty))),
+        QVERIFY2(unconfirmed[0].endsWith(QString::fromStdString(
+                     UnconfirmedStopLine(faulty, session.fixture->Device(faulty).NameRole))),
                  qPrintable(unconfirmed[0]));
         // A garbled reply may still read as a status now and then, and count as an answer.
         QVERIFY(!log.filter("No status from ").isEmpty());

@@ -20,7 +20,10 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 namespace {
 
@@ -29,18 +32,6 @@ const QString WaitCaption = QStringLiteral("Waiting for communication threads to
                                            "unresponsive until done. ");
 const QString EmergencyText = QStringLiteral(
     "In case on emergency, cut the power to Kelvane and Drosset. That will stop any flow.");
-
-// What a device search of the rig enters: the known-instrument rows on the rig's ports.
-std::vector<TDeviceInfo> RigDevices(const TConsoleRig& rig) {
-    std::vector<TDeviceInfo> devices;
-    const char* const kinds[] = {"MFCA", "MFCB", "Pump"};
-    for (int i = 0; i < 3; ++i) {
-        TDeviceInfo device = KnownDevices[static_cast<std::size_t>(i)];
-        device.COMPort = rig.Port(kinds[i]);
-        devices.push_back(device);
-    }
-    return devices;
-}
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -62,6 +53,47 @@ QStringList LinesFrom(const TConsoleFixture& fixture, const QString& from) {
     return lines;
 }
 
+QString ReadText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QList<QWidget*> OpenMessageBoxes() {
+    QList<QWidget*> boxes;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == "OperatorMessageBox" && widget->isVisible())
+            boxes << widget;
+    return boxes;
+}
+
+// Standard error goes to a file for the lifetime of the object.
+class TCapturedStandardError {
+public:
+    explicit TCapturedStandardError(const QString& path) : path_(path) {
+        std::fflush(stderr);
+        saved_ = ::dup(2);
+        const int file = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(file, 2);
+        ::close(file);
+    }
+    ~TCapturedStandardError() {
+        std::fflush(stderr);
+        ::dup2(saved_, 2);
+        ::close(saved_);
+    }
+    TCapturedStandardError(const TCapturedStandardError&) = delete;
+    TCapturedStandardError& operator=(const TCapturedStandardError&) = delete;
+
+    QString Text() const {
+        std::fflush(stderr);
+        return ReadText(path_);
+    }
+
+private:
+    QString path_;
+    int saved_ = -1;
+};
+
 QList<TLamp*> Lamps(const TFormOrvello& window) {
     return window.PanelStatusBar->findChildren<TLamp*>(QString(), Qt::FindDirectChildrenOnly);
 }
@@ -71,20 +103,6 @@ QString LampPlaces(const TFormOrvello& window) {
     for (const TLamp* lamp : Lamps(window))
         places << QString::number(lamp->x());
     return places.join(' ');
-}
-
-// The pump's fluid after the heading, then "Apply configuration"; the pump is initialised before
-// its worker starts, so this returns once the worker runs.
-void ConfigureFocusedPump(TFormOrvello& window) {
-    ShowTab(window, "TabSheetConfigure");
-    QComboBox* fluids = window.ComboBoxDeviceFluidPump;
-    if (fluids->currentIndex() <= 0) {
-        fluids->setFocus();
-        if (fluids->currentIndex() < 0)
-            QTest::keyClick(fluids, Qt::Key_Home);
-        QTest::keyClick(fluids, Qt::Key_Down);
-    }
-    QTest::mouseClick(window.ButtonApplyConfiguration, Qt::LeftButton);
 }
 
 // The window's state at the moment the stop starts marking the workers.
@@ -344,11 +362,12 @@ private slots:
         QCOMPARE(fixture.Device(mfc).ControlMode, dcmIdle);
     }
 
-    void CloseWithASilencedControllerEndsWithinTheBound() {
+    void ASignalCloseThatCannotStopADeviceSaysSoOutsideTheWindow() {
         TConsoleRig rig;
         QVERIFY2(rig.Started(), rig.Error().c_str());
         const std::string mfc = rig.Port("MFCA");
         TConsoleFixture fixture(RigDevices(rig));
+        fixture.messages.reset(); // the window's own boxes: none may wait for an answer
         TFormOrvello& window = *fixture.window;
         window.ListAllDevices(); // the rows as the search leaves them
         fixture.ClickRow(Q(mfc));
@@ -356,18 +375,40 @@ private slots:
         WAIT_UNTIL(fixture.Device(mfc).ThreadMFC->GUIIn.DeviceStatus.DataTime != 0, 30000,
                    "a status of MFC A", Q(rig.JournalTail()));
 
+        // The flow log's failure during the close raises a box that nobody is there to answer.
+        const QString logs = fixture.Folder() + "/Logs";
+        const QString sessionLog = window.SessionLogPath().replace(logs, logs + ".moved");
+        QVERIFY(QDir().rename(logs, logs + ".moved"));
+        QFile blocker(logs);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
         QCOMPARE(rig.Control("silent " + mfc + " on"), std::string());
+        TCapturedStandardError standardError(fixture.Folder() + "/stderr.txt");
         QElapsedTimer timer;
         timer.start();
-        window.close();
+        window.CloseBySignal();
         const qint64 took = timer.elapsed();
         QVERIFY(!window.isVisible());
         QVERIFY2(took < 20000 + 10000, qPrintable(QString::number(took)));
-        // Either the worker gave up unconfirmed or the bound ended the wait: the log names it.
-        const QStringList named = fixture.LogLines().filter(Q(UnconfirmedStopLine(mfc))) +
-                                  fixture.LogLines().filter(Q("Thread of " + mfc + " - "));
+        QVERIFY(window.DevicesLeftUnsafe());
+
+        // Either the worker gave up unconfirmed or the bound ended the wait: the device is named
+        // with its name in the log pane, on standard error and in the session log; the closing
+        // line does not claim that all is well.
+        const std::string name = fixture.Device(mfc).NameRole;
+        const QString unconfirmed = Q(UnconfirmedStopLine(mfc, name));
+        const QString notStopped = Q("Thread of " + mfc + " - " + name + " did not stop");
+        const QStringList named =
+            fixture.LogLines().filter(unconfirmed) + fixture.LogLines().filter(notStopped);
         QVERIFY2(named.size() == 1, qPrintable(fixture.LogLines().join('\n')));
-        QCOMPARE(LogFiles(fixture.Folder(), "OnClose").size(), 1);
+        QVERIFY2(fixture.LogLines().filter("All threads terminated, marking").isEmpty(),
+                 qPrintable(fixture.LogLines().join('\n')));
+        const QString errors = standardError.Text();
+        const QString sessionText = ReadText(sessionLog);
+        for (const QString& told : {errors, sessionText}) {
+            QVERIFY2(told.contains(unconfirmed) || told.contains(notStopped), qPrintable(told));
+            QVERIFY2(told.contains("Message: Flow log not saved: "), qPrintable(told));
+        }
+        QVERIFY(OpenMessageBoxes().isEmpty());
 
         // A worker kept by the bound is finished here, so none outlives the test.
         QCOMPARE(rig.Control("silent " + mfc + " off"), std::string());
@@ -439,6 +480,8 @@ private slots:
         QTest::addColumn<int>("signalNumber");
         QTest::newRow("SIGTERM") << SIGTERM;
         QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGHUP") << SIGHUP;
+        QTest::newRow("SIGQUIT") << SIGQUIT;
     }
 
     void ASignalClosesTheProgramLikeTheWindow() {

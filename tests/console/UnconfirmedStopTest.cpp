@@ -43,7 +43,7 @@ private slots:
         window.close();
         QCOMPARE(ActiveThreadCount(), 0);
         QCOMPARE(server.State().Setpoint, std::string("32000"));
-        const QString expected = QString::fromStdString(UnconfirmedStopLine(port));
+        const QString expected = QString::fromStdString(UnconfirmedStopLine(port, device.NameRole));
         QVERIFY2(fixture.LogLines().filter(expected).size() == 1,
                  qPrintable(fixture.LogLines().join('\n')));
     }
