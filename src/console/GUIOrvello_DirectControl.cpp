@@ -98,7 +98,6 @@ void TFormOrvello::ButtonSegmentProgramStopClick() {
     // A flow log that cannot be written must not keep the devices flowing until its box is
     // answered: the box shows once every stop is on its way.
     THeldOperatorMessages::TScope hold(heldMessages_);
-    FlowDataSave(true, "StopSegmentsClick");
     for (const std::string& port : SelectedPorts(*ListViewDevices)) {
         TDeviceInfo device;
         if (!FindDeviceByPort(port, device) || (!device.ThreadMFC && !device.ThreadPump))
@@ -108,6 +107,8 @@ void TFormOrvello::ButtonSegmentProgramStopClick() {
             MM("Stopping device failed for: " + device.NameRole);
         DeviceDetailsUI(tdGUI, device);
     }
+    // Saved after the stops: a big table or a slow folder must not hold them back.
+    FlowDataSave(true, "StopSegmentsClick");
     ShowFocusedDeviceLast();
 }
 

@@ -157,19 +157,33 @@ private slots:
         QCOMPARE(OpenBoxTexts().filter("Flow log not saved").size(), 1);
     }
 
-    void AResetSendsItsStopsBeforeItSaves() {
+    void AStopGoesOutBeforeItsFlowLogIsSaved_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("stopLine");
+        QTest::newRow("Stop") << "ButtonDirectControlStop"
+                              << "Stop device ";
+        QTest::newRow("Reset Devices") << "Resetsoftware1"
+                                       << "All threads terminated";
+    }
+
+    void AStopGoesOutBeforeItsFlowLogIsSaved() {
+        QFETCH(QString, command);
+        QFETCH(QString, stopLine);
         TConsoleFixture fixture; // the demonstration controller
         TFormOrvello& window = *fixture.window;
         fixture.ClickRow("X-COM");
         ConfigureFocusedDevice(window);
         QVERIFY(fixture.Device("X-COM").ThreadMFC);
         MakeLogsAFile(fixture);
-        fixture.Find<QAction>("Resetsoftware1")->trigger();
-        const qsizetype marked = LogIndex(fixture, "Mark threads to stop");
-        const qsizetype stopped = LogIndex(fixture, "All threads terminated");
+        if (QAction* action = window.findChild<QAction*>(command))
+            action->trigger();
+        else {
+            ShowTab(window, "TabSheetDirectControl");
+            TConsoleFixture::Click(fixture.Find<QPushButton>(command.toUtf8().constData()));
+        }
+        const qsizetype stopped = LogIndex(fixture, stopLine);
         const qsizetype notSaved = LogIndex(fixture, "Flow log not saved");
-        QVERIFY2(marked >= 0 && stopped > marked && notSaved > stopped,
-                 qPrintable(fixture.LogLines().join('\n')));
+        QVERIFY2(stopped >= 0 && notSaved > stopped, qPrintable(fixture.LogLines().join('\n')));
         QCOMPARE(fixture.Messages().size(), std::size_t(1));
     }
 };
