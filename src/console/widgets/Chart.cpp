@@ -1,5 +1,7 @@
 #include "console/widgets/Chart.h"
 
+#include "console/widgets/CurveThinning.h"
+
 #include <qcustomplot.h>
 
 #include <QGridLayout>
@@ -92,12 +94,49 @@ void TChartCurve::AddXY(double x, double y) {
     const double shown = x / minutesPerUnit_;
     graph_->addData(shown, y);
     Extend(shown, y);
+    if (!program_ && std::isfinite(x))
+        ThinOldPoints(x);
     chart_.CurveChanged();
+}
+
+void TChartCurve::ThinOldPoints(double newest_min) {
+    const double below_min = newest_min - FullDetailSpan_min;
+    if (!std::isfinite(thinnedBelow_min_)) {
+        // Nothing to thin until the curve is longer than the span.
+        if (graph_->dataCount() > 0 &&
+            graph_->data()->constBegin()->key * minutesPerUnit_ < below_min)
+            thinnedBelow_min_ = graph_->data()->constBegin()->key * minutesPerUnit_;
+        else
+            return;
+    }
+    if (below_min - thinnedBelow_min_ < ThinningChunk_min)
+        return;
+    const double limit = below_min / minutesPerUnit_;
+    QCPGraphDataContainer& data = *graph_->data();
+    // The points thinned before stay as they are; the chunk after them is thinned.
+    std::vector<TCurvePoint> done;
+    std::vector<TCurvePoint> chunk;
+    const double doneBelow = thinnedBelow_min_ / minutesPerUnit_;
+    for (auto it = data.constBegin(); it != data.constEnd() && it->key < limit; ++it)
+        (it->key < doneBelow ? done : chunk).push_back({it->key, it->value});
+    const std::vector<TCurvePoint> thinned =
+        ThinCurvePoints(chunk, ThinningBucket_min / minutesPerUnit_, ThinningStep_pct);
+    QVector<QCPGraphData> kept;
+    kept.reserve(static_cast<qsizetype>(done.size() + thinned.size()));
+    for (const TCurvePoint& point : done)
+        kept.push_back(QCPGraphData(point.X, point.Y));
+    for (const TCurvePoint& point : thinned)
+        kept.push_back(QCPGraphData(point.X, point.Y));
+    data.removeBefore(limit);
+    data.add(kept, true);
+    data.squeeze();
+    thinnedBelow_min_ = below_min;
 }
 
 void TChartCurve::Clear() {
     graph_->data()->clear();
     hasBounds_ = false;
+    thinnedBelow_min_ = -std::numeric_limits<double>::infinity();
     chart_.CurveChanged();
 }
 

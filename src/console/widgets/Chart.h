@@ -9,6 +9,10 @@
 // Curves hold their x values in minutes and show them divided by the chart's minutes per time
 // unit (SetTimeUnitFactor), so a change of the time unit rescales every curve at once. Adding
 // points does not replot at once: the chart replots itself a few times a second at most.
+//
+// A flow curve gets a point a second for as long as its program runs, for days. Its points more
+// than FullDetailSpan_min behind its newest point are thinned (CurveThinning.h): the curve looks
+// the same at every zoom, and zooming into the last day still shows every real point.
 #include "platform/ChartSeries.h"
 
 #include <QColor>
@@ -16,6 +20,7 @@
 #include <QWidget>
 
 #include <deque>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -31,6 +36,12 @@ enum class TChartSymbol { Circle, Square, Triangle, Diamond, None };
 // One curve; owned by its chart. Main thread only.
 class TChartCurve final : public TChartSeries {
 public:
+    static constexpr double FullDetailSpan_min = 1440;
+    // Thinned an hour at a time, in buckets of a minute; changes above a percent are steps.
+    static constexpr double ThinningChunk_min = 60;
+    static constexpr double ThinningBucket_min = 1;
+    static constexpr double ThinningStep_pct = 1;
+
     ~TChartCurve() override;
 
     // x in minutes, y in percent. Non-finite values leave a gap.
@@ -58,6 +69,7 @@ private:
     void Restyle();
     void RecomputeBounds();
     void Extend(double x, double y);
+    void ThinOldPoints(double newest_min);
 
     TChart& chart_;
     QCPGraph* graph_;
@@ -65,6 +77,8 @@ private:
     TChartSymbol symbol_;
     bool program_;
     double minutesPerUnit_ = 1;
+    // Points below this (minutes) have been thinned already.
+    double thinnedBelow_min_ = -std::numeric_limits<double>::infinity();
     // The extent of the points held, in display units, kept up to date as points arrive so that
     // the automatic range never has to scan a day of points.
     bool hasBounds_ = false;

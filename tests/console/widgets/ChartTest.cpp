@@ -1,4 +1,5 @@
 #include "console/widgets/Chart.h"
+#include "console/widgets/CurveThinning.h"
 
 #include <qcustomplot.h>
 
@@ -79,6 +80,9 @@ private slots:
     void ATimeUnitChangeRescalesEveryCurve();
     void PointsArrivingTogetherCauseOneReplot();
     void RemovedCurvesLeaveThePlot();
+    void ThinningKeepsExtremesStepsAndGaps_data();
+    void ThinningKeepsExtremesStepsAndGaps();
+    void AWeekLongCurveKeepsTheLastDayWhole();
 };
 
 void ChartTest::AxesCaptionsAndAutomaticRange() {
@@ -336,6 +340,83 @@ void ChartTest::RemovedCurvesLeaveThePlot() {
     QCOMPARE(shown.flow->PointCount(), 0);
     shown.chart.Replot();
     QCOMPARE(shown.chart.XUpper(), 10.0); // the empty chart's range
+}
+
+using TPoints = std::vector<TCurvePoint>;
+Q_DECLARE_METATYPE(TPoints)
+
+namespace {
+
+QString Describe(const TPoints& points) {
+    QStringList texts;
+    for (const TCurvePoint& point : points)
+        texts << QString("(%1, %2)").arg(point.X).arg(point.Y);
+    return texts.join(' ');
+}
+
+} // namespace
+
+void ChartTest::ThinningKeepsExtremesStepsAndGaps_data() {
+    QTest::addColumn<TPoints>("points");
+    QTest::addColumn<TPoints>("kept");
+    const double gap = std::numeric_limits<double>::quiet_NaN();
+    // Buckets of 1 (x), steps above 1 (y).
+    QTest::newRow("noise: first, lowest, highest, last")
+        << TPoints{{0.0, 40}, {0.2, 40.3}, {0.4, 39.8}, {0.6, 40.1}, {0.8, 40}}
+        << TPoints{{0.0, 40}, {0.2, 40.3}, {0.4, 39.8}, {0.8, 40}};
+    QTest::newRow("a step keeps both its points")
+        << TPoints{{0.0, 40}, {0.2, 40}, {0.4, 40}, {0.6, 0}, {0.8, 0}, {0.9, 0}}
+        << TPoints{{0.0, 40}, {0.4, 40}, {0.6, 0}, {0.9, 0}};
+    QTest::newRow("buckets apart")
+        << TPoints{{0.0, 1}, {0.5, 1}, {0.9, 1}, {1.0, 2}, {1.5, 2}, {1.9, 2}}
+        << TPoints{{0.0, 1}, {0.9, 1}, {1.0, 2}, {1.9, 2}};
+    QTest::newRow("a gap stays and ends its bucket")
+        << TPoints{{0.0, 5}, {0.1, 5}, {0.2, 5}, {0.3, gap}, {0.4, 6}, {0.5, 6}, {0.6, 6}}
+        << TPoints{{0.0, 5}, {0.2, 5}, {0.3, gap}, {0.4, 6}, {0.6, 6}};
+}
+
+void ChartTest::ThinningKeepsExtremesStepsAndGaps() {
+    QFETCH(TPoints, points);
+    QFETCH(TPoints, kept);
+    const TPoints thinned = ThinCurvePoints(points, 1, 1);
+    QCOMPARE(Describe(thinned), Describe(kept));
+}
+
+void ChartTest::AWeekLongCurveKeepsTheLastDayWhole() {
+    TChart chart;
+    TChartCurve* flow = chart.AddCurve(QColor(0, 0, 255), TChartSymbol::Circle, false);
+    // Two days and a half, a point every second: 40 % with a little noise, a step to 10 % after
+    // ten hours, a spike to 95 % after twenty.
+    const int seconds = 60 * 60 * 60;
+    const auto valueAt = [](int second) {
+        const double noise = (second % 7) * 0.05;
+        if (second == 20 * 3600)
+            return 95.0;
+        return (second < 10 * 3600 ? 40.0 : 10.0) + noise;
+    };
+    for (int second = 0; second < seconds; ++second)
+        flow->AddXY(second / 60.0, valueAt(second));
+
+    const QCPGraphDataContainer& data = *flow->Graph()->data();
+    const double newest = (seconds - 1) / 60.0;
+    int recent = 0;
+    bool stepKept = false;
+    bool spikeKept = false;
+    for (auto it = data.constBegin(); it != data.constEnd(); ++it) {
+        const QCPGraphData& point = *it;
+        if (point.key >= newest - TChartCurve::FullDetailSpan_min)
+            ++recent;
+        stepKept = stepKept || (point.key == (10 * 3600 - 1) / 60.0 && point.value > 40) ||
+                   (point.key == 10 * 3600 / 60.0 && point.value < 11);
+        spikeKept = spikeKept || point.value == 95.0;
+    }
+    // Every point of the last day is there; the older ones are a small share of what arrived.
+    QCOMPARE(recent, int(TChartCurve::FullDetailSpan_min * 60) + 1);
+    QVERIFY2(data.size() - recent < (seconds - recent) / 8,
+             qPrintable(QString::number(data.size())));
+    QVERIFY(stepKept);
+    QVERIFY(spikeKept);
+    QCOMPARE(data.constBegin()->key, 0.0);
 }
 
 QTEST_MAIN(ChartTest)
