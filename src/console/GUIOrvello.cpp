@@ -8,6 +8,7 @@
 #include "console/widgets/Chart.h"
 #include "console/widgets/Lamp.h"
 #include "console/widgets/RichTextLabel.h"
+#include "console/widgets/WarningsButton.h"
 #include "gas/GasTable.h"
 #include "platform/Diagnostics.h"
 #include "platform/MainThreadGate.h"
@@ -181,6 +182,13 @@ void TFormOrvello::FillFluidLists() {
 
 void TFormOrvello::MM(const std::string& message) {
     AppendLogLine(TimeStampPrefix() + message);
+}
+
+void TFormOrvello::Warn(const std::string& message) {
+    const std::string line = TimeStampPrefix() + message;
+    AppendLogLine(line);
+    if (ButtonWarnings)
+        ButtonWarnings->AddWarning(QString::fromStdString(line));
 }
 
 void TFormOrvello::AppendLogLine(const std::string& text) {

@@ -59,6 +59,7 @@ class TDeviceListView;
 class TDoubleEdit;
 class TLamp;
 class TRichTextLabel;
+class TWarningsButton;
 class TQtMainThreadGate;
 class TQtOperatorMessages;
 class TDiagnosticsViewer;
@@ -79,6 +80,9 @@ public:
     void MM(const std::string& message);
     // Appends one line as it is, without a time stamp, to the log pane and the session log.
     void AppendLogLine(const std::string& text);
+    // A time-stamped line that the operator must not miss: logged as MM does, and kept in the
+    // status bar's list of warnings until the operator clears it.
+    void Warn(const std::string& message);
     // Copies the focused device's record; false (with a log line when no row is focused) when
     // there is none.
     bool GetSelectedDevice(TDeviceInfo& device);
@@ -261,6 +265,7 @@ public:
     QWidget* PanelHelp = nullptr;
     TRichTextLabel* DzHTMLTextTips = nullptr;
     QWidget* PanelStatusBar = nullptr;
+    TWarningsButton* ButtonWarnings = nullptr;
 
     // Configure tab.
     QLabel* LabelDeviceType = nullptr;

@@ -5,6 +5,7 @@
 #include "console/widgets/ColorPickCombo.h"
 #include "console/widgets/DoubleEdit.h"
 #include "console/widgets/RichTextLabel.h"
+#include "console/widgets/WarningsButton.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -171,6 +172,13 @@ void TFormOrvello::BuildLayout() {
     helpLayout->addWidget(DzHTMLTextTips, 1);
     PanelStatusBar = Named(new QWidget(PanelBottomMemo), "PanelStatusBar");
     PanelStatusBar->setFixedHeight(20);
+    // The lamps sit at fixed places from the left; the warnings keep to the right end.
+    auto* statusLayout = new QHBoxLayout(PanelStatusBar);
+    statusLayout->setContentsMargins(0, 0, 2, 0);
+    statusLayout->addStretch();
+    ButtonWarnings = new TWarningsButton(PanelStatusBar);
+    ButtonWarnings->setFixedHeight(18);
+    statusLayout->addWidget(ButtonWarnings);
     bottomLayout->addWidget(MemoMain, 0, 0);
     bottomLayout->addWidget(PanelHelp, 0, 1);
     bottomLayout->addWidget(PanelStatusBar, 1, 0, 1, 2);

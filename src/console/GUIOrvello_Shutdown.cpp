@@ -95,7 +95,7 @@ bool TFormOrvello::StopWorkers(std::chrono::milliseconds timeout) {
 
 void TFormOrvello::TellOutsideTheWindow(const std::string& line) {
     // The log pane may be gone a moment later (a close); standard error and the session log stay.
-    MM(line);
+    Warn(line);
     std::fprintf(stderr, "orvello: %s\n", line.c_str());
     std::fflush(stderr);
 }
