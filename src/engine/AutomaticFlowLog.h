@@ -13,9 +13,9 @@
 // it and renames it to the new minute's name; the previous named file, once that rename is on
 // disk, is renamed to a new hidden temporary name and becomes the lagging file. A crash or a
 // power cut at any moment therefore leaves a named file that holds every row up to the last save
-// and no part of a row: appending only ever touches a file under a temporary name. What it may
-// leave is that temporary file, a hidden "*.partial" in the folder holding an older part of the
-// table; the run that made it is gone, and it is of no use to anyone.
+// and no part of a row: appending only ever touches a file under a temporary name. What a crash
+// may leave behind is that temporary file, a hidden "*.partial" in the folder; the named file
+// holds all its rows, unless the save that wrote them failed.
 //
 // Not thread-safe: one save at a time, from any thread.
 #include "engine/FlowLogFile.h"

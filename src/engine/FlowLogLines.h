@@ -25,12 +25,11 @@ public:
     // Calls visit(line) for every line from index on, in order, without visiting the blocks
     // before it: an append-only save reads only what it has not written yet.
     template <typename Visit> void ForEachFrom(std::size_t index, Visit&& visit) const {
-        for (std::size_t block = index / BlockSize; block < full_.size(); ++block) {
-            const std::vector<std::string>& lines = *full_[block];
-            for (std::size_t i = block * BlockSize < index ? index % BlockSize : 0;
-                 i < lines.size(); ++i)
-                visit(lines[i]);
-        }
+        // Only the first block visited may start part way.
+        for (std::size_t block = index / BlockSize, i = index % BlockSize; block < full_.size();
+             ++block, i = 0)
+            for (; i < BlockSize; ++i)
+                visit((*full_[block])[i]);
         const std::size_t tailStart = full_.size() * BlockSize;
         for (std::size_t i = index > tailStart ? index - tailStart : 0; i < tail_.size(); ++i)
             visit(tail_[i]);
