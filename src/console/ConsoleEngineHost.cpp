@@ -105,13 +105,18 @@ void TConsoleEngineHost::AppendDataLine(const std::string& line) {
 void TConsoleEngineHost::ClearDataTable() {
     // A save still in flight keeps its own copy of the lines.
     dataLines_ = TFlowLogLines();
+    saver_.NewTable();
     hasContent_ = false;
     form_.MemoData->clear();
 }
 
 void TConsoleEngineHost::FlowDataSave(bool force, const std::string& suffix) {
-    saver_.Save(dataLines_, hasContent_, force, suffix, GetClock().Now(),
-                [this](const std::string& text) { MM(text); });
+    SaveFlowLog(force, suffix);
+}
+
+bool TConsoleEngineHost::SaveFlowLog(bool force, const std::string& suffix) {
+    return saver_.Save(dataLines_, hasContent_, force, suffix, GetClock().Now(),
+                       [this](const std::string& text) { MM(text); });
 }
 
 void TConsoleEngineHost::MemoSegmentsUpdate() {

@@ -35,6 +35,9 @@ public:
     void DataTableColumns() override;
     void AppendDataLine(const std::string& line) override;
     void FlowDataSave(bool force, const std::string& suffix) override;
+    // FlowDataSave that tells whether every save it finished was written; a forced save that
+    // returns true holds the whole table.
+    bool SaveFlowLog(bool force, const std::string& suffix);
     void MemoSegmentsUpdate() override;
     void MM(const std::string& message) override;
     void SwitchEngineLed(bool on) override;
@@ -54,7 +57,8 @@ public:
 
     const TFlowLogLines& DataLines() const { return dataLines_; }
     // Empties the data table: its pane and the lines a flow log is written from, so that the
-    // next line starts a table of its own with its heading.
+    // next line starts a table of its own with its heading, and the next automatic flow log a
+    // file of its own. Only for a table whose rows are safely in a file.
     void ClearDataTable();
     // Automatic saves run in the background; a forced one waits for them, and the writer's
     // destructor waits for one still in flight, so closing never leaves a save half done.

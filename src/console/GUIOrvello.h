@@ -94,7 +94,8 @@ public:
     // Data views, also fed by the engine host.
     void SegmentSerie(TDeviceInfo& device);
     void MemoSegmentsUpdate();
-    void FlowDataSave(bool force, const std::string& suffix);
+    // False when a save failed (the operator has been told).
+    bool FlowDataSave(bool force, const std::string& suffix);
     void ClearGraph(bool removeData);
     void SetTimeUnit(const std::string& unit);
     void UpdateGasFlowUnits();

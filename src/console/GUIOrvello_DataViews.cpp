@@ -45,8 +45,8 @@ void TFormOrvello::SegmentSerie(TDeviceInfo& device) {
     engineHost_->Attach(device);
 }
 
-void TFormOrvello::FlowDataSave(bool force, const std::string& suffix) {
-    engineHost_->FlowDataSave(force, suffix);
+bool TFormOrvello::FlowDataSave(bool force, const std::string& suffix) {
+    return engineHost_->SaveFlowLog(force, suffix);
 }
 
 void TFormOrvello::ClearGraph(bool removeData) {

@@ -9,7 +9,8 @@
 void TFormOrvello::Searchdevices1Click() {
     if (!CheckDeviceSearchAllowed(devicesSearched_, GetOperatorMessages()))
         return;
-    FlowDataSave(true, "SearchDevicesClick");
+    // The table is emptied at the end only when its rows are in this file.
+    const bool tableSaved = FlowDataSave(true, "SearchDevicesClick");
     DevicesLocal.clear();
     ListAllDevices();
     {
@@ -24,5 +25,8 @@ void TFormOrvello::Searchdevices1Click() {
         SearchDevices(hooks);
     }
     devicesSearched_ = true;
-    engineHost_->ClearDataTable();
+    if (tableSaved)
+        engineHost_->ClearDataTable();
+    else
+        MM("The data table is kept: its rows could not be saved to a flow log file");
 }

@@ -20,12 +20,19 @@ public:
     void push_back(std::string line);
 
     // Calls visit(line) for every line in order.
-    template <typename Visit> void ForEach(Visit&& visit) const {
-        for (const auto& block : full_)
-            for (const std::string& line : *block)
-                visit(line);
-        for (const std::string& line : tail_)
-            visit(line);
+    template <typename Visit> void ForEach(Visit&& visit) const { ForEachFrom(0, visit); }
+
+    // Calls visit(line) for every line from index on, in order, without visiting the blocks
+    // before it: an append-only save reads only what it has not written yet.
+    template <typename Visit> void ForEachFrom(std::size_t index, Visit&& visit) const {
+        // Only the first block visited may start part way.
+        for (std::size_t block = index / BlockSize, i = index % BlockSize; block < full_.size();
+             ++block, i = 0)
+            for (; i < BlockSize; ++i)
+                visit((*full_[block])[i]);
+        const std::size_t tailStart = full_.size() * BlockSize;
+        for (std::size_t i = index > tailStart ? index - tailStart : 0; i < tail_.size(); ++i)
+            visit(tail_[i]);
     }
 
 private:

@@ -37,7 +37,7 @@ bool TFlowLogWriter::Save(const TFlowLogLines& lines, bool hasContent, bool forc
         try {
             // The copy shares the table's full blocks; only the last, partial one is copied here.
             thread_ = std::thread([this, job = *job, snapshot = lines]() {
-                outcome_ = TFlowLogSaver::Write(job, FlowLogText(snapshot));
+                outcome_ = saver_.Write(job, TableOf(snapshot));
                 done_.store(true, std::memory_order_release);
             });
             return ok;
@@ -45,7 +45,7 @@ bool TFlowLogWriter::Save(const TFlowLogLines& lines, bool hasContent, bool forc
             // No thread to be had: the save is still due, and written here it is not lost.
         }
     }
-    const TFlowLogOutcome outcome = TFlowLogSaver::Write(*job, FlowLogText(lines));
+    const TFlowLogOutcome outcome = saver_.Write(*job, TableOf(lines));
     saver_.Finish(*job, outcome);
     return failures_.Report(outcome, log) && ok;
 }

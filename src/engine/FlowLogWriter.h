@@ -1,16 +1,18 @@
 #pragma once
-// Automatic flow log saves in the background. A day's data table is megabytes, and its save
-// (with the syncs that keep it whole) can take long on a busy disk; on the thread that runs the
-// engine tick it would hold the window and the workers' hand-overs. So an automatic save writes a
-// copy of the table on a thread of its own, while everything the saver decides and reports stays
-// on the calling thread: the rule of when a save is due, what counts as saved, which earlier
-// automatic file goes, and the operator's message on failure (TFlowLogFailures).
+// Automatic flow log saves in the background. Even a save of only the new rows waits on the
+// syncs that keep the files whole, which can take long on a busy disk, and the first save of a
+// run writes the whole table; on the thread that runs the engine tick it would hold the window and
+// the workers' hand-overs. So an automatic save writes from a copy of the table on a thread of its
+// own, while everything the saver decides and reports stays on the calling thread: the rule of
+// when a save is due, what counts as saved, and the operator's message on failure
+// (TFlowLogFailures).
 //
 // Not thread-safe itself: call it from one thread only (the tick's).
 #include "engine/FlowLog.h"
 #include "engine/FlowLogLines.h"
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
@@ -38,8 +40,13 @@ public:
     // failed.
     bool Wait(const Log& log);
 
+    // The table was emptied and starts again (TFlowLogSaver::NewTable).
+    void NewTable() { saver_.NewTable(); }
+
     bool InFlight() const { return thread_.joinable(); }
     const TFlowLogSaver& Saver() const { return saver_; }
+    // Bytes written to flow log files by the saves collected so far.
+    std::uint64_t BytesWritten() const { return saver_.BytesWritten(); }
 
 private:
     bool Collect(bool wait, const Log& log);

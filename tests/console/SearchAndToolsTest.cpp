@@ -14,6 +14,8 @@
 #include <QFile>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <memory>
@@ -179,6 +181,53 @@ private slots:
         QCOMPARE(RowTexts(*window.ListViewDevices), expectedRows);
         QCOMPARE(SearchLog(fixture), expectedLog);
         ExpectWindowReleased(window);
+    }
+
+    // The table's rows from before the search are in no file when its save fails: emptying the
+    // table would lose them, so it stays, and the next save holds them.
+    void ASearchWhoseSaveFailsKeepsTheTable() {
+        QTemporaryDir noPorts;
+        const QByteArray previousPorts = qgetenv("ORVELLO_PORT_DIR");
+        qputenv("ORVELLO_PORT_DIR", noPorts.path().toUtf8());
+        const auto restorePorts = qScopeGuard([&] {
+            if (previousPorts.isNull())
+                qunsetenv("ORVELLO_PORT_DIR");
+            else
+                qputenv("ORVELLO_PORT_DIR", previousPorts);
+        });
+        TConsoleFixture fixture;
+        TFormOrvello& window = *fixture.window;
+        window.EngineHost().AppendDataLine("an earlier table line");
+        // A file where the folder was: no flow log can be written there, whoever runs the test.
+        const QString logs = window.LogFolder();
+        QVERIFY(QDir(logs).removeRecursively());
+        QFile blocker(logs);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+
+        Search(window);
+        ExpectWindowReleased(window);
+        QCOMPARE(fixture.Messages().size(), std::size_t{1});
+        QVERIFY2(fixture.Messages().front().rfind("Flow log not saved: ", 0) == 0,
+                 fixture.Messages().front().c_str());
+        QCOMPARE(SearchLog(fixture).last(),
+                 QStringLiteral(
+                     "The data table is kept: its rows could not be saved to a flow log file"));
+        QVERIFY(window.MemoData->toPlainText().contains(QStringLiteral("an earlier table line")));
+
+        QVERIFY(QFile::remove(logs));
+        QVERIFY(QDir().mkpath(logs));
+        const auto savedRows = [&] {
+            for (const QString& name : QDir(logs).entryList({"* log auto.txt"}, QDir::Files)) {
+                QFile file(QDir(logs).filePath(name));
+                if (file.open(QIODevice::ReadOnly) &&
+                    file.readAll().contains("an earlier table line"))
+                    return true;
+            }
+            return false;
+        };
+        WAIT_UNTIL(savedRows(), 30000, "an automatic flow log with the rows from before the search",
+                   QDir(logs).entryList().join(QStringLiteral(", ")));
     }
 
     void ASearchWhileADeviceHasAWorkerIsRefused() {

@@ -150,13 +150,10 @@ TEST_F(FlowLogTest, EachAutomaticFileReplacesThePreviousOneAndNamedFilesStay) {
     ASSERT_TRUE(saver.Save({"1", "2", "3"}, true, false, "auto", t0 + minute, error)) << error;
     ASSERT_TRUE(saver.Save({"1", "2", "3", "4"}, true, false, "auto", t0 + 2 * minute, error));
 
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"2026-12-09 17_00 log auto.txt",
-                                               "2026-12-10 09_00 log StopSegmentsClick.txt",
-                                               "2026-12-10 09_02 log auto.txt"}));
+    EXPECT_EQ(FileNames(folder),
+              (std::vector<std::string>{"2026-12-09 17_00 log auto.txt",
+                                        "2026-12-10 09_00 log StopSegmentsClick.txt",
+                                        "2026-12-10 09_02 log auto.txt"}));
     EXPECT_EQ(ReadFile(folder / "2026-12-10 09_02 log auto.txt"), "1\r\n2\r\n3\r\n4\r\n");
 }
 

@@ -20,14 +20,6 @@ namespace {
 
 constexpr double Minute = 61.0 / 86400;
 
-std::vector<std::string> Names(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Rows of a table long enough to span several blocks and to take a moment to write.
 TFlowLogLines Table(std::size_t rows, char fill = 'r') {
     TFlowLogLines lines;
@@ -88,7 +80,7 @@ TEST_F(FlowLogWriterTest, AnAutomaticSaveWritesTheTableAsItWasWhenItStarted) {
     EXPECT_FALSE(writer.InFlight());
     EXPECT_EQ(writer.Saver().LastSaveTime(), t0);
     EXPECT_EQ(ReadFile(File(t0, "auto")), expected);
-    EXPECT_EQ(Names(folder), std::vector<std::string>{"2026-12-10 09_00 log auto.txt"});
+    EXPECT_EQ(FileNames(folder), std::vector<std::string>{"2026-12-10 09_00 log auto.txt"});
     EXPECT_TRUE(log.empty());
 }
 
@@ -111,7 +103,7 @@ TEST_F(FlowLogWriterTest, ADueSaveWaitsForTheOneInFlightAndThenReplacesIt) {
         << "waited 60 s for the second save to be collected; the last save collected was at "
         << writer.Saver().LastSaveTime();
     EXPECT_EQ(ReadFile(File(t1, "auto")), TextOf(second));
-    EXPECT_EQ(Names(folder), std::vector<std::string>{"2026-12-10 09_01 log auto.txt"});
+    EXPECT_EQ(FileNames(folder), std::vector<std::string>{"2026-12-10 09_01 log auto.txt"});
 }
 
 TEST_F(FlowLogWriterTest, AForcedSaveWaitsForTheAutomaticOneAndKeepsTheOrder) {
@@ -129,8 +121,8 @@ TEST_F(FlowLogWriterTest, AForcedSaveWaitsForTheAutomaticOneAndKeepsTheOrder) {
     // The next automatic file replaces the earlier automatic one; the named file stays.
     ASSERT_TRUE(writer.Save(lines, true, false, "auto", t0 + 2 * Minute, toLog));
     ASSERT_TRUE(writer.Wait(toLog));
-    EXPECT_EQ(Names(folder), (std::vector<std::string>{"2026-12-10 09_00 log OnClose.txt",
-                                                       "2026-12-10 09_02 log auto.txt"}));
+    EXPECT_EQ(FileNames(folder), (std::vector<std::string>{"2026-12-10 09_00 log OnClose.txt",
+                                                           "2026-12-10 09_02 log auto.txt"}));
 }
 
 TEST_F(FlowLogWriterTest, FailuresAreReportedOncePerRunOnTheCallingThread) {
@@ -165,7 +157,7 @@ TEST_F(FlowLogWriterTest, FailuresAreReportedOncePerRunOnTheCallingThread) {
         writer.Save(Table(20), true, false, "auto", t0 + 2 * Minute, check);
         EXPECT_FALSE(writer.Wait(check));
         EXPECT_EQ(log.size(), 2u);
-        EXPECT_EQ(Names(gone), std::vector<std::string>{"2026-12-10 09_00 log auto.txt"});
+        EXPECT_EQ(FileNames(gone), std::vector<std::string>{"2026-12-10 09_00 log auto.txt"});
         fs::permissions(gone, fs::perms::owner_all);
     }
 }
@@ -188,7 +180,7 @@ TEST_F(FlowLogWriterTest, AWriterGoneWithASaveInFlightLeavesTheFileWhole) {
         TFlowLogWriter writer(folder.string());
         ASSERT_TRUE(writer.Save(lines, true, false, "auto", t0, toLog));
     }
-    EXPECT_EQ(Names(folder), std::vector<std::string>{"2026-12-10 09_00 log auto.txt"})
+    EXPECT_EQ(FileNames(folder, true), std::vector<std::string>{"2026-12-10 09_00 log auto.txt"})
         << "no temporary file stays behind";
     EXPECT_EQ(ReadFile(File(t0, "auto")), TextOf(lines));
 }
