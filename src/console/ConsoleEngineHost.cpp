@@ -114,9 +114,11 @@ void TConsoleEngineHost::FlowDataSave(bool force, const std::string& suffix) {
     SaveFlowLog(force, suffix);
 }
 
-bool TConsoleEngineHost::SaveFlowLog(bool force, const std::string& suffix) {
-    return saver_.Save(dataLines_, hasContent_, force, suffix, GetClock().Now(),
-                       [this](const std::string& text) { MM(text); });
+bool TConsoleEngineHost::SaveFlowLog(bool force, const std::string& suffix,
+                                     const std::function<void()>& serve) {
+    return saver_.Save(
+        dataLines_, hasContent_, force, suffix, GetClock().Now(),
+        [this](const std::string& text) { MM(text); }, serve);
 }
 
 void TConsoleEngineHost::MemoSegmentsUpdate() {

@@ -11,6 +11,7 @@
 #include "engine/FlowLogLines.h"
 #include "engine/FlowLogWriter.h"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -36,8 +37,10 @@ public:
     void AppendDataLine(const std::string& line) override;
     void FlowDataSave(bool force, const std::string& suffix) override;
     // FlowDataSave that tells whether every save it finished was written; a forced save that
-    // returns true holds the whole table.
-    bool SaveFlowLog(bool force, const std::string& suffix);
+    // returns true holds the whole table. With serve, a forced save is written in the background
+    // while serve() runs (TFlowLogWriter::Save).
+    bool SaveFlowLog(bool force, const std::string& suffix,
+                     const std::function<void()>& serve = {});
     void MemoSegmentsUpdate() override;
     void MM(const std::string& message) override;
     void SwitchEngineLed(bool on) override;

@@ -8,10 +8,12 @@
 #include "program/SegmentProgramTable.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QThread>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -46,7 +48,17 @@ void TFormOrvello::SegmentSerie(TDeviceInfo& device) {
 }
 
 bool TFormOrvello::FlowDataSave(bool force, const std::string& suffix) {
-    return engineHost_->SaveFlowLog(force, suffix);
+    if (!force)
+        return engineHost_->SaveFlowLog(force, suffix);
+    // The operator's saves follow a stop more often than not (Stop, Reset, the close): written in
+    // the background while the window serves its events, a big table or a slow folder holds
+    // neither the workers' hand-overs (which carry the stops) nor the engine. Input stays out
+    // meanwhile.
+    const TBlockingOperation blocking(*this, false);
+    return engineHost_->SaveFlowLog(force, suffix, [] {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(1); // not a busy spin while the disk works
+    });
 }
 
 void TFormOrvello::ClearGraph(bool removeData) {

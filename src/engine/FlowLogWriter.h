@@ -33,8 +33,14 @@ public:
     // in order, and then writes at once. An unforced save that is due starts in the background
     // on a copy of lines, unless one is still in flight: it stays due, and a later call starts
     // it. Returns false when a save that finished in this call failed.
+    //
+    // With serve, a forced save is written on the writer's thread as well, and the calling thread
+    // calls serve() until it has ended (as it does while an automatic save in flight ends): a
+    // program whose workers hand over on that thread keeps them going meanwhile, so a stop asked
+    // for just before the save is not held up by a slow or stalled folder. Calls made from inside
+    // serve() while such a save runs (the next tick's) neither collect nor start anything.
     bool Save(const TFlowLogLines& lines, bool hasContent, bool force, const std::string& suffix,
-              double now, const Log& log);
+              double now, const Log& log, const std::function<void()>& serve = {});
 
     // Waits for the automatic save in flight, if any, and reports it. Returns false when it
     // failed.
@@ -50,6 +56,9 @@ public:
 
 private:
     bool Collect(bool wait, const Log& log);
+    void Start(const TFlowLogJob& job, const TFlowLogLines& lines);
+    bool SaveServed(const TFlowLogLines& lines, bool hasContent, const std::string& suffix,
+                    double now, const Log& log, const std::function<void()>& serve);
 
     TFlowLogSaver saver_;
     TFlowLogFailures failures_;
@@ -57,4 +66,5 @@ private:
     TFlowLogOutcome outcome_; // written by its thread, read after the join
     std::atomic<bool> done_{false};
     std::thread thread_;
+    bool serving_ = false;
 };
