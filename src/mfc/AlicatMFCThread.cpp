@@ -129,24 +129,26 @@ void TMFCThread::ControllerLoop(int& failedTerminateLoops) {
             giveUpAfterBound();
             return;
         }
+        // Status codes do not hold the setpoint back. Several of them (LCK, OVR, TMF) stay on a
+        // healthy controller until someone clears them, and a worker that waited for that would
+        // never deliver a new setpoint, not even the 0 of a stop. The main thread reports the
+        // codes to the operator (engine/StatusCodeWatch.h).
         std::string desc;
-        if (ThreadOut.DeviceStatus.Errors(desc)) {
+        if (ThreadOut.DeviceStatus.Errors(desc))
             Diagnostic(Category, Name + " Errors: " + desc);
-        } else {
+        else
             Diagnostic(Category, Name + " No errors");
-            Diagnostic(Category, Name + " Main loop, Device setpoint: " +
-                                     FormatGeneralDot(ThreadOut.DeviceStatus.SetpointFromDevice));
-            Diagnostic(Category, Name + " Main loop, Desired setpoint: " +
-                                     FormatGeneralDot(request.Setpoint_pct * 640));
-            // Compared with the counts a setpoint command would carry: the controller holds
-            // whole counts, so a request between two counts would otherwise be re-sent on
-            // every loop.
-            const double wanted = SetpointCounts(request.Setpoint_pct);
-            if (std::abs(ThreadOut.DeviceStatus.SetpointFromDevice - wanted) <= SetpointTolerance)
-                Diagnostic(Category, Name + " Setpoint data upto date");
-            else
-                MFC->ApplySetpoint_pct(request);
-        }
+        Diagnostic(Category, Name + " Main loop, Device setpoint: " +
+                                 FormatGeneralDot(ThreadOut.DeviceStatus.SetpointFromDevice));
+        Diagnostic(Category, Name + " Main loop, Desired setpoint: " +
+                                 FormatGeneralDot(request.Setpoint_pct * 640));
+        // Compared with the counts a setpoint command would carry: the controller holds whole
+        // counts, so a request between two counts would otherwise be re-sent on every loop.
+        const double wanted = SetpointCounts(request.Setpoint_pct);
+        if (std::abs(ThreadOut.DeviceStatus.SetpointFromDevice - wanted) <= SetpointTolerance)
+            Diagnostic(Category, Name + " Setpoint data upto date");
+        else
+            MFC->ApplySetpoint_pct(request);
     }
     Diagnostic(Category, "In loop port:" + MFC->aPort.fPort);
 }
