@@ -134,6 +134,7 @@ void TFormOrvello::TimerEngineTimer() {
         engineTick_.Tick(*engineHost_);
         statusWatch_.Check(DevicesLocal, std::chrono::steady_clock::now(),
                            [this](const std::string& line) { MM(line); });
+        statusCodeWatch_.Check(DevicesLocal, [this](const std::string& line) { MM(line); });
     } catch (const std::exception& error) {
         // Shown while still marked as ticking, so the box is not stacked once a second.
         ShowOperatorMessage(error.what());
