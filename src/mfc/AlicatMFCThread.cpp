@@ -54,14 +54,21 @@ bool TMFCThread::HandOver(std::stop_token stop) {
 }
 
 void TMFCThread::Execute(std::stop_token stop) {
+    // Hands over and tells whether the worker is to stop. Nobody serves the gate any more, or
+    // the worker's owner asked it to stop: the controller still goes to setpoint 0.
+    const auto toTerminate = [&] {
+        if (stop.stop_requested() || !HandOver(stop))
+            ThreadIn.ToTerminate = true;
+        return ThreadIn.ToTerminate;
+    };
+    // Asked before each step, so a stop ends the initialisation at its next exchange instead of
+    // after up to seven (19 s against a silent controller); the loop below then sends the 0.
     if (!Simulated && MFC)
-        MFC->Initialize(TAIOrvello);
+        MFC->Initialize(TAIOrvello, toTerminate);
     std::mt19937 random{std::random_device{}()};
     int failedTerminateLoops = 0;
     while (!ThreadOut.IsTerminated) {
-        // Nobody serves the gate any more: the controller still goes to setpoint 0.
-        if (stop.stop_requested() || !HandOver(stop))
-            ThreadIn.ToTerminate = true;
+        toTerminate();
         if (Simulated || !MFC)
             SimulatedLoop(random);
         else
@@ -89,8 +96,12 @@ void TMFCThread::ControllerLoop(int& failedTerminateLoops) {
     if (ThreadIn.ToTerminate) {
         request.Setpoint_pct = 0;
         MFC->ApplySetpoint_pct(request);
+    } else {
+        // A stopping controller needs its 0 read back, not a gas: against a silent controller
+        // the gas change and its full-scale read would add four exchanges to every terminate
+        // loop and hold the stop's end for seconds.
+        MFC->ChangeGas(request);
     }
-    MFC->ChangeGas(request);
 
     TAlicatData status;
     // A line the driver could not parse leaves DataTime at 0. Such a line says nothing about
