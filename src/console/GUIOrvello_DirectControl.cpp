@@ -138,6 +138,7 @@ void TFormOrvello::TimerEngineTimer() {
         engineTick_.Tick(*engineHost_);
         statusWatch_.Check(DevicesLocal, std::chrono::steady_clock::now(),
                            [this](const std::string& line) { MM(line); });
+        statusCodeWatch_.Check(DevicesLocal, [this](const std::string& line) { MM(line); });
     } catch (const std::exception& error) {
         // Not stacked: an open box with the same text takes the repeats.
         ShowOperatorMessage(error.what());

@@ -70,11 +70,15 @@ bool SendASCII(const std::string& aPort, const std::string& aCommand, bool WaitF
 
 TAlicatMFC::TAlicatMFC() = default;
 
-bool TAlicatMFC::Initialize(TAlicatInitialize Scheme) {
+bool TAlicatMFC::Initialize(TAlicatInitialize Scheme, const std::function<bool()>& stopRequested) {
     if (Scheme != TAIOrvello)
         return false;
     std::string feedback;
     for (const TInitStep& step : orvelloInitSteps) {
+        if (stopRequested && stopRequested()) {
+            Diagnostic(Category, "Initialization stopped on " + aPort.fPort);
+            return false;
+        }
         std::string response;
         std::string status;
         SendASCII(aPort.fPort, step.Command, true, response, status);

@@ -10,6 +10,7 @@
 #include "serial/SerialPort.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 enum TAlicatInitialize : std::uint8_t { TAIOrvello };
@@ -29,7 +30,10 @@ public:
     // Brings the controller into the state the console relies on: factory settings, serial
     // control of the setpoint, setpoint and flow in counts, pressure in barA, setpoint 0. All
     // seven steps run whatever the replies; true when every compared reply was as expected.
-    bool Initialize(TAlicatInitialize Scheme);
+    // stopRequested, when given, is asked before each step: true ends the initialisation there
+    // with false, so that a worker asked to stop does not sit through the remaining exchanges
+    // (up to 19 s against a silent controller).
+    bool Initialize(TAlicatInitialize Scheme, const std::function<bool()>& stopRequested = {});
     // Reads the status line into theData. False when the exchange failed (theData untouched), a
     // numeric field is not a number or the line is not this controller's status line (only Raw
     // set, see ParseStatusLine); a line of fewer than eight fields is an

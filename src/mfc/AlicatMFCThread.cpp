@@ -54,14 +54,21 @@ bool TMFCThread::HandOver(std::stop_token stop) {
 }
 
 void TMFCThread::Execute(std::stop_token stop) {
+    // Hands over and tells whether the worker is to stop. Nobody serves the gate any more, or
+    // the worker's owner asked it to stop: the controller still goes to setpoint 0.
+    const auto toTerminate = [&] {
+        if (stop.stop_requested() || !HandOver(stop))
+            ThreadIn.ToTerminate = true;
+        return ThreadIn.ToTerminate;
+    };
+    // Asked before each step, so a stop ends the initialisation at its next exchange instead of
+    // after up to seven (19 s against a silent controller); the loop below then sends the 0.
     if (!Simulated && MFC)
-        MFC->Initialize(TAIOrvello);
+        MFC->Initialize(TAIOrvello, toTerminate);
     std::mt19937 random{std::random_device{}()};
     int failedTerminateLoops = 0;
     while (!ThreadOut.IsTerminated) {
-        // Nobody serves the gate any more: the controller still goes to setpoint 0.
-        if (stop.stop_requested() || !HandOver(stop))
-            ThreadIn.ToTerminate = true;
+        toTerminate();
         if (Simulated || !MFC)
             SimulatedLoop(random);
         else
@@ -89,8 +96,12 @@ void TMFCThread::ControllerLoop(int& failedTerminateLoops) {
     if (ThreadIn.ToTerminate) {
         request.Setpoint_pct = 0;
         MFC->ApplySetpoint_pct(request);
+    } else {
+        // A stopping controller needs its 0 read back, not a gas: against a silent controller
+        // the gas change and its full-scale read would add four exchanges to every terminate
+        // loop and hold the stop's end for seconds.
+        MFC->ChangeGas(request);
     }
-    MFC->ChangeGas(request);
 
     TAlicatData status;
     // A line the driver could not parse leaves DataTime at 0. Such a line says nothing about
@@ -129,24 +140,26 @@ void TMFCThread::ControllerLoop(int& failedTerminateLoops) {
             giveUpAfterBound();
             return;
         }
+        // Status codes do not hold the setpoint back. Several of them (LCK, OVR, TMF) stay on a
+        // healthy controller until someone clears them, and a worker that waited for that would
+        // never deliver a new setpoint, not even the 0 of a stop. The main thread reports the
+        // codes to the operator (engine/StatusCodeWatch.h).
         std::string desc;
-        if (ThreadOut.DeviceStatus.Errors(desc)) {
+        if (ThreadOut.DeviceStatus.Errors(desc))
             Diagnostic(Category, Name + " Errors: " + desc);
-        } else {
+        else
             Diagnostic(Category, Name + " No errors");
-            Diagnostic(Category, Name + " Main loop, Device setpoint: " +
-                                     FormatGeneralDot(ThreadOut.DeviceStatus.SetpointFromDevice));
-            Diagnostic(Category, Name + " Main loop, Desired setpoint: " +
-                                     FormatGeneralDot(request.Setpoint_pct * 640));
-            // Compared with the counts a setpoint command would carry: the controller holds
-            // whole counts, so a request between two counts would otherwise be re-sent on
-            // every loop.
-            const double wanted = SetpointCounts(request.Setpoint_pct);
-            if (std::abs(ThreadOut.DeviceStatus.SetpointFromDevice - wanted) <= SetpointTolerance)
-                Diagnostic(Category, Name + " Setpoint data upto date");
-            else
-                MFC->ApplySetpoint_pct(request);
-        }
+        Diagnostic(Category, Name + " Main loop, Device setpoint: " +
+                                 FormatGeneralDot(ThreadOut.DeviceStatus.SetpointFromDevice));
+        Diagnostic(Category, Name + " Main loop, Desired setpoint: " +
+                                 FormatGeneralDot(request.Setpoint_pct * 640));
+        // Compared with the counts a setpoint command would carry: the controller holds whole
+        // counts, so a request between two counts would otherwise be re-sent on every loop.
+        const double wanted = SetpointCounts(request.Setpoint_pct);
+        if (std::abs(ThreadOut.DeviceStatus.SetpointFromDevice - wanted) <= SetpointTolerance)
+            Diagnostic(Category, Name + " Setpoint data upto date");
+        else
+            MFC->ApplySetpoint_pct(request);
     }
     Diagnostic(Category, "In loop port:" + MFC->aPort.fPort);
 }

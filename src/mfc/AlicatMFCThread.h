@@ -7,6 +7,9 @@
 //   GUIIn, GUIOut      main thread only (and DataExchange)
 //   ThreadIn, ThreadOut worker only (and DataExchange, while the worker waits for it)
 // Everything else (MFC, Name, ThreadID, Simulated) is set before Start() and then left alone.
+// The worker also hands over before each step of its controller's initialisation, so that a
+// stop asked for meanwhile ends the initialisation at its next exchange; until the first status
+// read the main thread receives an empty status.
 // Whoever waits on the main thread for a worker must keep serving the gate, or the worker stays
 // blocked in its hand-over until the gate lets it go unserved (the gate is closed, or the
 // destructor requests the worker's stop). A hand-over that was not served counts as a stop
@@ -15,12 +18,12 @@
 // Life cycle: construct, set MFC/Name/ThreadID/Simulated, Start(). To stop, set
 // GUIOut.ToTerminate and serve hand-overs until GUIIn.IsTerminated; then Join() or destroy.
 //
-// Safe stop: a real controller is sent setpoint 0 on every loop until a status read reports
-// setpoint 0; then the worker ends with ThreadOut.SafeStopConfirmed set. When the controller stays
-// mute, or keeps reporting another setpoint, the worker ends after MaxFailedTerminateLoops such
-// loops with SafeStopConfirmed false and the diagnostic "<Name> Setpoint 0 not confirmed, giving
-// up"; the shutdown reads GUIIn.SafeStopConfirmed and reports the port as not confirmed safe.
-// A simulated worker has no hardware to stop and always confirms.
+// Safe stop: a real controller is sent setpoint 0 on every loop (and no gas change) until a
+// status read reports setpoint 0; then the worker ends with ThreadOut.SafeStopConfirmed set. When
+// the controller stays mute, or keeps reporting another setpoint, the worker ends after
+// MaxFailedTerminateLoops such loops with SafeStopConfirmed false and the diagnostic "<Name>
+// Setpoint 0 not confirmed, giving up"; the shutdown reads GUIIn.SafeStopConfirmed and reports the
+// port as not confirmed safe. A simulated worker has no hardware to stop and always confirms.
 #include "mfc/AlicatMFC.h"
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "mfc/AlicatProtocol.h"
 
+#include "gas/GasTable.h"
 #include "program/UnitUtils.h"
 
 #include <algorithm>
@@ -31,6 +32,39 @@ std::optional<double> ReadDotNumber(const std::string& text) {
     } catch (const EConvertError&) {
         return std::nullopt;
     }
+}
+
+// The controller writes its numbers as an optional sign, digits and at most one decimal point
+// with digits on both sides ("+01.013", "-00.015", "+32000"). Anything else in a number's place
+// is a line the line noise reshaped, even where a number parser would still read something from
+// it (".50", "1e3").
+bool IsNumberShaped(const std::string& text) {
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    const auto digits = [&] {
+        const std::size_t from = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        return i > from;
+    };
+    if (!digits())
+        return false;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        if (!digits())
+            return false;
+    }
+    return i == text.size();
+}
+
+// The controller reports the short name of a gas it was switched to, and every gas the console
+// switches it to comes from the gas table. A gas field that names no gas of the table means the
+// fields have moved: "+0000.0N2", a totalizer run into the gas, leaves a 0 in the setpoint's
+// place that would confirm a stop that never happened.
+bool IsKnownGas(const std::string& shortName) {
+    TGasItem gas;
+    return FindGasByShortName(shortName, gas);
 }
 
 // A control byte anywhere but in the line end at the very end. A NUL or a tab inside a field
@@ -100,11 +134,12 @@ TStatusLineParse ParseStatusLine(std::string_view line, double now, TAlicatData&
     const std::vector<std::string> fields = SplitStatusFields(line);
     if (fields.size() < StatusFieldCount)
         return TStatusLineParse::TooFewFields;
-    if (fields[0] != std::string(1, unitIdentifier) || ReadDotNumber(fields[fiGas]))
+    if (fields[0] != std::string(1, unitIdentifier) || !IsKnownGas(fields[fiGas]))
         return TStatusLineParse::NotAStatusLine;
     double numbers[fiTotalizer + 1] = {};
     for (std::size_t f = fiPressure; f <= fiTotalizer; ++f) {
-        const auto value = ReadDotNumber(fields[f]);
+        const auto value =
+            IsNumberShaped(fields[f]) ? ReadDotNumber(fields[f]) : std::optional<double>();
         if (!value)
             return TStatusLineParse::NotANumber;
         numbers[f] = *value;

@@ -30,10 +30,12 @@ TAlicatErrors ParseStatusFlags(const std::vector<std::string>& fields, std::size
 enum class TStatusLineParse {
     Parsed,       // eight fields or more, all numbers readable
     TooFewFields, // fewer than eight fields: nothing taken over
-    NotANumber,   // a numeric field is not a number: nothing taken over
+    // A numeric field is not a number as the controller writes one (sign, digits, at most one
+    // decimal point between digits): nothing taken over.
+    NotANumber,
     // Not a status line of this controller: the first field is not its unit identifier, a
-    // control byte sits inside the line (it would shift every field), or the gas field is a
-    // number (the fields are shifted). Nothing taken over.
+    // control byte sits inside the line (it would shift every field), or the gas field is not
+    // the short name of a gas of the gas table (the fields are shifted). Nothing taken over.
     NotAStatusLine,
 };
 

@@ -192,9 +192,9 @@ bool TPSD4::SendCommand(const std::string& aCommand, TSerialResponse& aResponse,
     if (!aWantAnswer)
         return false;
     SetStatus(aResponse);
-    // A command the pump did not acknowledge is not the pump's last command: the worker compares
-    // its request with this, and sends again what was not acknowledged.
-    if (pLastReplyValid)
+    // A command the pump did not acknowledge, or answered with an error, is not the pump's last
+    // command: the worker compares its request with this, and sends again what was not applied.
+    if (LastReplyAccepted())
         LastCommand = aCommand;
     return true;
 }
@@ -204,13 +204,11 @@ void TPSD4::SetStatus(const TSerialResponse& aResponse) {
     const TPumpReply decoded = DecodePumpReply(reply);
     // A reply without the master's frame came from no pump on this line: it counts as none.
     if (!decoded.Framed) {
-        if (!pStatusFailureShown) {
-            pStatusFailureShown = true;
-            ShowOperatorMessage("Set pump states failed. Used string: " + reply);
-        }
+        TellFaultOnce("Set pump states failed. Used string: " + reply);
         pBusy = false;
     } else {
-        pStatusFailureShown = false;
+        if (!pCallerEndsFaultEpisodes)
+            EndFaultEpisode();
         // A status character outside the table leaves the state as it was.
         if (decoded.Known)
             pState = decoded.State;
@@ -218,6 +216,13 @@ void TPSD4::SetStatus(const TSerialResponse& aResponse) {
     }
     pLastReplyValid = decoded.Valid();
     Diagnostic(DiagnosticCategory, PortName() + ": " + StatusAsString());
+}
+
+void TPSD4::TellFaultOnce(const std::string& text) {
+    if (pFaultTold)
+        return;
+    pFaultTold = true;
+    ShowOperatorMessage(text);
 }
 
 void TPSD4::Initialize(const std::string& aCommand, std::string& /*Feedback*/) {

@@ -70,7 +70,7 @@ public:
     EnumPumpState pState = ps_Undefined;
     bool pBusy = false;
     EnumInterfaceType DataInterface = it_ASCII;
-    // The command last sent with an answer wanted that the pump acknowledged with a valid reply.
+    // The command last sent with an answer wanted that the pump acknowledged (LastReplyAccepted).
     std::string LastCommand;
     std::unique_ptr<TSerialPort> COM;
 
@@ -89,6 +89,20 @@ public:
     // Whether the last reply was valid: the master's frame and a status character of the table.
     // Only a valid reply confirms anything: a stop, a free pump, an applied command, a serial.
     bool LastReplyValid() const { return pLastReplyValid; }
+    // Whether the last reply was valid and reported no error: only such a reply acknowledges a
+    // command. An error status ("/0b" invalid command, "/0i" overload) says the pump did not do
+    // what it was asked.
+    bool LastReplyAccepted() const { return pLastReplyValid && pState == ps_No_error; }
+
+    // The operator hears of a pump fault once per fault episode: through SetStatus's box for a
+    // reply that is missing or not the pump's, and through TellFaultOnce for what a caller finds
+    // wrong with a valid reply. An episode ends with the next valid reply; with
+    // pCallerEndsFaultEpisodes set, only with EndFaultEpisode. The pump worker sets it and ends
+    // the episode once its request is applied: a stop the pump acknowledges between two failed
+    // programs does not end the fault.
+    void TellFaultOnce(const std::string& text);
+    void EndFaultEpisode() { pFaultTold = false; }
+    bool pCallerEndsFaultEpisodes = false;
     void Initialize(const std::string& aCommand, std::string& Feedback);
     std::string StatusAsString() const;
     bool Stop();
@@ -100,9 +114,9 @@ public:
     static double RampTimeSeconds(int StartSpeed, int StopSpeed, int SlopeSpeed);
 
 private:
-    // The failure box of SetStatus is raised once per run of bad replies: a silent pump polled
-    // every 250 ms must not pile up boxes that the operator has to click away one by one.
-    bool pStatusFailureShown = false;
+    // Set once the operator was told of the current fault episode: a silent pump polled every
+    // 250 ms must not pile up boxes that the operator has to click away one by one.
+    bool pFaultTold = false;
     bool pLastReplyValid = false;
 
     void SleepMs(double milliseconds) const;

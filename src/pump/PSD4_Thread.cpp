@@ -36,6 +36,8 @@ void TPSD4Thread::Start() {
     // A worker without a driver still runs its loop and can be terminated; it sends nothing.
     if (!Pump)
         Pump = std::make_unique<TPSD4>();
+    // The worker alone knows when a fault episode ends: when its request is applied.
+    Pump->pCallerEndsFaultEpisodes = true;
     thread_ = std::jthread([this](std::stop_token stop) { Execute(stop); });
 }
 
@@ -47,6 +49,59 @@ void TPSD4Thread::Join() {
 void TPSD4Thread::DataExchange() {
     GUIIn = ThreadOut;
     ThreadIn = GUIOut;
+}
+
+bool TPSD4Thread::ApplyRequest() {
+    const std::string& wanted = ThreadIn.Command;
+    const std::string oldCommand = Pump->LastCommand;
+    TSerialResponse reply;
+    const auto applied = [&] {
+        if (wanted != StopCommand)
+            ReportApplied(oldCommand, wanted);
+        ThreadOut.Setpoint = wanted == StopCommand ? 0 : ThreadIn.Setpoint;
+        Pump->EndFaultEpisode();
+        return true;
+    };
+
+    // The reply to this program was lost in an earlier pass, right after the pump had
+    // acknowledged its stop. A pump that runs a program now can only run this one: it counts as
+    // applied, since stopping and restarting it on every pass would refill the syringe over and
+    // over while it doses nothing. (A busy pump refuses a new program anyway, so sending it
+    // again without the stop would not do.) A pump that is ready did not take it and gets it
+    // again; one that still gives no valid reply is asked again in the next pass.
+    if (!unansweredProgram_.empty() && unansweredProgram_ == wanted) {
+        Pump->SendCommand("Q", reply, true);
+        if (!Pump->LastReplyValid())
+            return false;
+        unansweredProgram_.clear();
+        if (Pump->LastReplyAccepted() && Pump->pBusy) {
+            Pump->LastCommand = wanted; // acknowledged by running it
+            return applied();
+        }
+    }
+    unansweredProgram_.clear();
+
+    const bool stopAccepted =
+        Pump->SendCommand(StopCommand, reply, true) && Pump->LastReplyAccepted();
+    if (stopAccepted) {
+        ReportApplied(oldCommand, StopCommand);
+        ThreadOut.Setpoint = 0;
+    }
+    if (wanted != StopCommand) {
+        Pump->SendCommand(wanted, reply, true);
+        if (stopAccepted && !Pump->LastReplyValid())
+            unansweredProgram_ = wanted;
+    }
+    if (Pump->LastReplyAccepted())
+        return applied();
+    // A missing or foreign reply was told by the driver. A valid reply with an error status
+    // says the pump did not do it: it goes again in the next pass, and the operator hears of it
+    // once per episode.
+    if (Pump->LastReplyValid())
+        Pump->TellFaultOnce("Pump on " + Pump->COM->fPort + " - " + Name +
+                            " did not apply its command: " + Pump->StatusAsString() +
+                            ". Used string: " + reply.Response);
+    return false;
 }
 
 void TPSD4Thread::Execute(std::stop_token stop) {
@@ -87,29 +142,13 @@ void TPSD4Thread::Execute(std::stop_token stop) {
             }
         }
 
+        // A pass that got its request applied goes on at once; any other (no new request, a
+        // driver that never connected, a pump that answers nothing valid or refuses the
+        // request) pauses, so that a pump that cannot be reached does not spin the hand-over.
         if (!stopped) {
-            bool sent = false;
-            if (!ThreadIn.ToTerminate && ThreadIn.Command != Pump->LastCommand) {
-                const std::string oldCommand = Pump->LastCommand;
-                // Only what the pump acknowledged counts as applied; the rest goes again in
-                // the next pass, since the driver's last command then still differs.
-                TSerialResponse reply;
-                if (Pump->SendCommand(StopCommand, reply, true) && Pump->LastReplyValid()) {
-                    ReportApplied(oldCommand, StopCommand);
-                    ThreadOut.Setpoint = 0;
-                    sent = true;
-                }
-                if (ThreadIn.Command != StopCommand &&
-                    Pump->SendCommand(ThreadIn.Command, reply, true) && Pump->LastReplyValid()) {
-                    ReportApplied(oldCommand, ThreadIn.Command);
-                    ThreadOut.Setpoint = ThreadIn.Setpoint;
-                    sent = true;
-                }
-            }
-            // A pass that got nothing acknowledged (no new request, a driver that never
-            // connected, a pump that answers nothing valid) pauses, so that a pump that cannot
-            // be reached does not spin the hand-over.
-            if (!sent)
+            const bool applied =
+                !ThreadIn.ToTerminate && ThreadIn.Command != Pump->LastCommand && ApplyRequest();
+            if (!applied)
                 std::this_thread::sleep_for(
                     std::chrono::duration<double, std::milli>(IdleSleep_ms));
         }

@@ -20,7 +20,10 @@
 //   ends with SafeStopConfirmed false and aMessage "Failed to terminate"; the shutdown reads
 //   GUIIn.SafeStopConfirmed and reports the port as not confirmed safe.
 // - A program counts as applied (driver's LastCommand, status Setpoint) only once the pump
-//   acknowledged it with a valid reply; otherwise the next pass sends it again.
+//   acknowledged it with a valid reply without error; otherwise the next pass sends it again,
+//   and the operator is told once per fault episode, which ends when a request is applied. When
+//   only the reply to a program was lost, the next pass asks the pump first and takes a busy
+//   pump as running it, rather than stopping and restarting it.
 #include "pump/PSD4_Interface.h"
 
 #include <memory>
@@ -70,5 +73,10 @@ public:
 
 private:
     void Execute(std::stop_token stop);
+    // Sends the request that differs from the driver's last command; true once it is applied.
+    bool ApplyRequest();
+
+    // Worker only: a program sent after an acknowledged stop whose reply never came.
+    std::string unansweredProgram_;
     std::jthread thread_;
 };

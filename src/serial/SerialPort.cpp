@@ -128,6 +128,18 @@ TQueueWait LookThenSleep(TSerialLine& line, TLookPacer& pacer) {
     return queued > 0 ? TQueueWait::BytesSeen : TQueueWait::Silent;
 }
 
+// Whether a link at path may still be followed as far as the rig's port folder is concerned: a
+// link in that folder counts only while a rig serves the folder.
+bool RigFolderAllows(const std::string& path) {
+    std::string folder = RigPortFolder();
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos || path.compare(0, slash, folder) != 0 || slash != folder.size())
+        return true;
+    return IsPortFolderServed(folder);
+}
+
 // Opens the port that the name leads to. A path through a symbolic link is followed only to a
 // pseudo-terminal of this user: looked at before the open, because opening a real device can
 // already reset what hangs on it, and checked again on the open descriptor, because the link
@@ -143,7 +155,11 @@ bool OpenPort(TSerialLine& line, const std::string& port) {
     }
     if (!line.Open(path))
         return false;
-    if (throughLink && !IsOwnPseudoTerminal(line.Descriptor())) {
+    // Asked again once the port is open, before anything is written: ResolvePortPath asked
+    // about the folder's lock before the open, but a rig may have ended in between, leaving
+    // links to terminals that others may have taken since; and a path into the folder given
+    // whole was not asked at all.
+    if (throughLink && (!IsOwnPseudoTerminal(line.Descriptor()) || !RigFolderAllows(path))) {
         Trace("Port link refused: " + path);
         line.Close();
         return false;

@@ -290,14 +290,18 @@ std::string TSimPump::Report(std::string_view which) {
 }
 
 std::string TSimPump::HandleCommand(std::string_view line, double now_s) {
-    lastCommand_ = std::string(line);
     Advance(now_s);
     const std::string text = Trim(line);
     // Frames for other addresses, and noise that is no frame at all, get no reply.
     if (text.size() < 2 || text[0] != '/' || text[1] != options_.Address) {
+        lastCommand_ = std::string(line);
         return {};
     }
     const std::string_view command = std::string_view(text).substr(2);
+    if (lostFrames_ && lostFrames_(command)) {
+        return {};
+    }
+    lastCommand_ = std::string(line);
     std::string reply = HandleFrame(command, now_s);
     return replyFilter_ ? replyFilter_(command, reply) : reply;
 }

@@ -28,6 +28,10 @@
 using TSimPumpReplyFilter =
     std::function<std::string(std::string_view command, const std::string& reply)>;
 
+// Which frames the line loses on the way to the pump: given the command string, true for a frame
+// the pump never gets, so it neither carries it out nor answers.
+using TSimPumpFrameFilter = std::function<bool(std::string_view command)>;
+
 struct TSimPumpOptions {
     std::string Serial = "12345678";
     double SyringeSize_µL = 12.5;
@@ -46,6 +50,9 @@ public:
     // Fault knob: replies to frames for this pump pass through the filter (none: unchanged), for
     // a pump that answers with broken or foreign frames.
     void SetReplyFilter(TSimPumpReplyFilter filter) { replyFilter_ = std::move(filter); }
+    // Fault knob: frames for this pump that the line loses (none: every frame arrives), for a
+    // pump that neither takes nor answers a command.
+    void SetLostFrames(TSimPumpFrameFilter lost) { lostFrames_ = std::move(lost); }
 
     // For tests, as of the last Advance.
     bool Busy() const { return busy_; }
@@ -114,4 +121,5 @@ private:
     double now_s_ = 0;
     std::string lastCommand_;
     TSimPumpReplyFilter replyFilter_;
+    TSimPumpFrameFilter lostFrames_;
 };

@@ -11,18 +11,17 @@
 
 namespace {
 
-// A rig that was killed leaves its links behind, pointing at pseudo-terminals that are gone; a
-// port list would offer them and every probe of them would fail slowly. Links that still lead
-// somewhere may belong to another running rig and stay.
-void RemoveDeadPortLinks(const std::string& folder) {
+// A rig that was killed leaves its links behind, and the system hands their pseudo-terminals'
+// numbers to whatever opens a terminal next: a leftover link may lead to somebody's live
+// terminal, and once this rig holds the folder's lock the console would follow it. No other rig
+// serves the folder when this one starts, so every link in it was left by a rig that no longer
+// runs; all of them go, whether or not their targets exist.
+void RemoveLeftoverLinks(const std::string& folder) {
     namespace fs = std::filesystem;
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
-        const bool portName = name.size() > 3 && name.rfind("COM", 0) == 0 &&
-                              name.find_first_not_of("0123456789", 3) == std::string::npos;
         std::error_code ignored;
-        if (portName && entry.is_symlink(ignored) && !fs::exists(entry.path(), ignored)) {
+        if (entry.is_symlink(ignored)) {
             fs::remove(entry.path(), ignored);
         }
     }
@@ -62,7 +61,7 @@ bool TSimRig::Start(const TSimRigOptions& options, std::string& error) {
         return false;
     }
     portDir_ = options.PortDir;
-    RemoveDeadPortLinks(portDir_);
+    RemoveLeftoverLinks(portDir_);
     TSimJournal* journal = options.JournalPath.empty() ? nullptr : &journal_;
 
     const tDeviceType order[3] = {dtMFCA, dtMFCB, dtPump};

@@ -4,8 +4,9 @@
 // in that order), with the serial numbers of the known-instrument rows of its set. It also
 // carries out the control lines that work the fault knobs. The port folder must be private to
 // this user (see SimMakeFolder) and not served by another rig; the rig holds its lock from Start to
-// Stop, and the console honours the links only meanwhile. Starting removes COM links in the port
-// folder that lead nowhere (left by a rig that was killed).
+// Stop, and the console honours the links only meanwhile. Starting removes every link in the
+// port folder, wherever it leads: no other rig serves the folder then, so each was left by a rig
+// that was killed and may lead to a terminal that has taken its number since.
 //
 // Start, Stop and Control belong to one controlling thread.
 #include "serial/PortFolder.h"

@@ -99,6 +99,13 @@ TEST(AlicatProtocol, ShortOrNonNumericLinesLeaveTheRecordAlone) {
         {"A 1 2 3 x 5 6 N2", TStatusLineParse::NotANumber},
         {"A 1 2 3 4 5 1,5 N2 MOV", TStatusLineParse::NotANumber},
         {"A nan 2 3 4 5 6 N2", TStatusLineParse::NotANumber},
+        // Readable as numbers, but not as the controller writes them.
+        {"A 1 2 3 4 .5 6 N2", TStatusLineParse::NotANumber},
+        {"A 1 2 3 4 5. 6 N2", TStatusLineParse::NotANumber},
+        {"A 1 2 3 4 1e3 6 N2", TStatusLineParse::NotANumber},
+        {"A 1 2 3 4 +-5 6 N2", TStatusLineParse::NotANumber},
+        {"A 1 2 3 4 1.2.3 6 N2", TStatusLineParse::NotANumber},
+        {"A 1 2 3 4 - 6 N2", TStatusLineParse::NotANumber},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Line);
@@ -134,6 +141,11 @@ TEST(AlicatProtocol, ShiftedOrForeignStatusLinesAreRefused) {
              std::string("+01.013 +023.50 +00.000 +00000 +12345 +0000.0 N2 MOV"),
              // The gas field holds a number: the fields have moved.
              std::string("A +01.013 +023.50 +00.000 +00000 +12345 +0000.0 +0000.0 N2"),
+             // A blank moved by the line noise: the setpoint reads 0 and the totalizer runs into
+             // the gas, which names no gas of the table.
+             std::string("A +01.013 +02 .50 +00.000 +00.000 +32000 +0000.0N2"),
+             std::string("A +01.013 +023.50 +00.000 +00000 +12345 +0000.0 N3"),
+             std::string("A +01.013 +023.50 +00.000 +00000 +12345 +0000.0 n2"),
          }) {
         SCOPED_TRACE(line);
         TAlicatData data = before;

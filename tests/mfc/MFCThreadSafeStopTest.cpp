@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -104,6 +105,49 @@ TEST(MFCThreadSafeStop, DestroyingAWorkerWaitingInItsHandOverStopsTheController)
     worker.reset();
     EXPECT_EQ(env.gate.queue.Pending(), 0);
     EXPECT_EQ(peer.SetpointCounts(), 0);
+}
+
+// A stop asked for while a silent controller is being initialised ends the initialisation at its
+// next exchange instead of after all seven (19 s), and the terminate loops that follow try
+// setpoint 0 without a gas change: the worker ends within seconds, whether its owner asks it to
+// terminate or destroys it.
+TEST(MFCThreadSafeStop, AStopDuringTheInitialisationOfASilentControllerEndsTheWorkerSoon) {
+    using namespace std::chrono_literals;
+    // Well above the worst case (the first step's 2.66 s, then three terminate loops of about a
+    // second each at the worker's quick looks below), well below the 25 s of a full
+    // initialisation followed by terminate loops with gas changes.
+    constexpr auto Bound = 15s;
+    for (const bool destroy : {false, true}) {
+        SCOPED_TRACE(destroy ? "destroying the worker" : "its owner's terminate request");
+        SimMFCPeer peer;
+        WorkerTestEnvironment env;
+        peer.server->SetSilent(true);
+        auto worker = std::make_unique<TMFCThread>();
+        Prepare(*worker, peer, 50, 8);
+        // Quick looks for the worker's own exchanges; the initialisation's one-off exchanges
+        // keep their 2.5 s timeout.
+        worker->MFC->aPort.fWindowsReadLoopTimeoutMS = 50;
+        worker->MFC->aPort.fReadoutTimeoutMS = 300;
+        worker->Start();
+        ASSERT_TRUE(env.ServeUntil([&] { return !peer.Commands().empty(); }))
+            << "waited for the initialisation's first command";
+
+        if (destroy) {
+            auto destroyed = std::async(std::launch::async, [&worker] { worker.reset(); });
+            EXPECT_EQ(destroyed.wait_for(Bound), std::future_status::ready)
+                << "the worker was not destroyed within 15 s; commands: "
+                << ::testing::PrintToString(peer.CommandsFrom(0));
+            destroyed.wait();
+        } else {
+            worker->GUIOut.ToTerminate = true;
+            EXPECT_TRUE(env.ServeUntil([&] { return worker->GUIIn.IsTerminated; }, Bound));
+            worker.reset();
+        }
+        const Commands commands = peer.CommandsFrom(0);
+        EXPECT_EQ(CountOf(commands, "ADCU 2 7"), 0) << "the initialisation ran its course";
+        EXPECT_EQ(CountOf(commands, "A0"), TMFCThread::MaxFailedTerminateLoops);
+        EXPECT_EQ(CountOf(commands, "AG 8"), 0) << "no gas change while stopping";
+    }
 }
 
 // A closed gate lets the worker go as well: it stops its controller and ends on its own.

@@ -36,15 +36,18 @@ TEST(MFCThread, KeepsGasAndSetpointAndStopsTheControllerAtZero) {
         env.ServeUntil([&] { return CountOf(peer.CommandsFrom(InitLines), "A32000") == 2; }));
     EXPECT_EQ(peer.SetpointCounts(), 32000);
 
-    // While the controller reports a status code, the setpoint is left alone.
+    // A status code that stays on a healthy controller until someone clears it holds nothing
+    // back: a new setpoint and then the 0 of a stop reach the controller while it reports it.
     std::string error;
-    ASSERT_TRUE(peer.server->SetStatusCodes({"HLD"}, error)) << error;
+    ASSERT_TRUE(peer.server->SetStatusCodes({"TMF"}, error)) << error;
+    ASSERT_TRUE(env.ServeUntil([&] { return seen.ErrorFlags.Contains(TAlicatError::TMF); }));
     worker.GUIOut.DeviceStatus.Setpoint_pct = 30;
-    ASSERT_TRUE(env.ServeUntil([&] { return seen.ErrorFlags.Contains(TAlicatError::HLD); }));
-    ASSERT_TRUE(env.ServeHandOvers(2));
-    EXPECT_EQ(CountOf(peer.CommandsFrom(InitLines), "A19200"), 0);
-    ASSERT_TRUE(peer.server->SetStatusCodes({}, error));
     ASSERT_TRUE(env.ServeUntil([&] { return seen.SetpointFromDevice == 19200; }));
+    worker.GUIOut.DeviceStatus.Setpoint_pct = 0;
+    ASSERT_TRUE(env.ServeUntil([&] { return seen.SetpointFromDevice == 0; }));
+    EXPECT_EQ(peer.SetpointCounts(), 0);
+    EXPECT_TRUE(seen.ErrorFlags.Contains(TAlicatError::TMF));
+    ASSERT_TRUE(peer.server->SetStatusCodes({}, error));
 
     // A request between two counts is written once, as the whole count the controller holds.
     worker.GUIOut.DeviceStatus.Setpoint_pct = 12.34567; // 7901.2288 counts

@@ -108,9 +108,7 @@ TEST(PSD4ThreadPty, UnpluggedPumpEndsTheWorkerWithFailedToTerminate) {
     auto& gate = scoped.gate;
     TPumpTestRig rig(10.0);
     TPSD4Thread worker;
-    worker.Name = "Set 1 Humidifier";
-    worker.Pump = ConnectedPump(rig, 0.2);
-    worker.IdleSleep_ms = 40;
+    ASSERT_NO_FATAL_FAILURE(Prepare(worker, rig));
     worker.TerminateGiveUp_s = 1.0;
     worker.GUIOut.Command = ProgramA;
     worker.GUIOut.Setpoint = 0.4;

@@ -111,6 +111,10 @@ TEST(PortFolder, LinksCountOnlyWhileARigHoldsTheFolder) {
     EXPECT_TRUE(ListPortLinks(folder.Path()).empty());
     EXPECT_EQ(ResolvePortPath("COM3"), "/dev/COM3");
     EXPECT_EQ(SendTo("COM3"), PortInUse);
+    // The exchange asks again once the port is open, so the link's path given whole leads
+    // nowhere either.
+    EXPECT_EQ(SendTo(folder.Path() + "/COM3"), PortInUse);
+    EXPECT_EQ(peer.Received(), "");
     EXPECT_EQ(RigPortFolderNotice(),
               "Port folder " + folder.Path() +
                   " ignored: its links were left by a rig that no longer runs");

@@ -1,8 +1,10 @@
 #include "sim/SimRig.h"
 #include "serial/PortFolder.h"
 #include "serial/PortList.h"
+#include "serial/SerialPort.h"
 #include "sim/PtyClient.h"
 #include "sim/SimControlLine.h"
+#include "sim/SimPty.h"
 
 #include <gtest/gtest.h>
 
@@ -83,6 +85,40 @@ TEST(SimRig, HoldsItsPortFolderFromStartToStop) {
 
     rig.Stop();
     EXPECT_FALSE(IsPortFolderServed(pattern));
+    EXPECT_TRUE(fs::is_empty(pattern));
+    fs::remove_all(pattern);
+}
+
+// A killed rig leaves its links, and their terminals' numbers go to whatever opens a terminal
+// next. A rig that then serves the folder removes every link it did not create, even one that
+// leads to a live terminal, so nothing is written into that terminal through it.
+TEST(SimRig, RemovesEveryLinkItDidNotCreateAtStart) {
+    std::string pattern = (fs::temp_directory_path() / "orvello-rig-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    TSimPty somebodys;
+    std::string error;
+    ASSERT_TRUE(somebodys.Open(error)) << error;
+    for (const char* name : {"COM3", "COM6", "COM8"})
+        fs::create_symlink(somebodys.SlavePath(), fs::path(pattern) / name);
+
+    TSimRig rig;
+    TSimRigOptions options;
+    options.PortDir = pattern;
+    ASSERT_TRUE(rig.Start(options, error)) << error;
+    EXPECT_EQ(ListPortLinks(pattern), (std::vector<std::string>{"COM3", "COM4", "COM5"}));
+    EXPECT_EQ(fs::read_symlink(fs::path(pattern) / "COM3"), rig.Ports()[0].Server->SlavePath());
+    for (const char* name : {"COM6", "COM8"}) {
+        TSerialPort port;
+        port.fPort = pattern + "/" + name;
+        EXPECT_EQ(port.Send2(std::string("A\r"), false).Status,
+                  "Failed to setup Com port, port in use")
+            << name;
+    }
+    char received[16];
+    EXPECT_EQ(::read(somebodys.MasterFd(), received, sizeof received), -1)
+        << "the live terminal received something";
+
+    rig.Stop();
     EXPECT_TRUE(fs::is_empty(pattern));
     fs::remove_all(pattern);
 }
@@ -253,7 +289,7 @@ TEST(OrvelloRig, RefusesBadArgumentsAndEndsOnSigint) {
     }
     std::string pattern = (fs::temp_directory_path() / "orvello-rig-test-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    // A link left behind by a rig that was killed goes; one that leads somewhere stays.
+    // Links left behind by a rig that was killed go, whether or not they lead somewhere.
     fs::create_symlink("/dev/pts/nonexistent-999", fs::path(pattern) / "COM9");
     fs::create_symlink("/dev/null", fs::path(pattern) / "COM10");
     TRigProcess rig({"--port-dir", pattern});
@@ -262,8 +298,7 @@ TEST(OrvelloRig, RefusesBadArgumentsAndEndsOnSigint) {
     }
     ASSERT_EQ(rig.OutputLine(), "ready");
     EXPECT_FALSE(fs::exists(fs::symlink_status(fs::path(pattern) / "COM9")));
-    EXPECT_TRUE(fs::is_symlink(fs::path(pattern) / "COM10"));
-    fs::remove(fs::path(pattern) / "COM10");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(fs::path(pattern) / "COM10")));
     EXPECT_EQ(rig.Stop(SIGINT), 0);
     EXPECT_TRUE(fs::is_empty(pattern));
     fs::remove_all(pattern);
