@@ -9,12 +9,14 @@
 void TFormOrvello::Searchdevices1Click() {
     if (!CheckDeviceSearchAllowed(devicesSearched_, GetOperatorMessages()))
         return;
-    // The table is emptied at the end only when its rows are in this file.
-    const bool tableSaved = FlowDataSave(true, "SearchDevicesClick");
-    DevicesLocal.clear();
-    ListAllDevices();
+    bool tableSaved = false;
     {
+        // Held from the start: the save serves events while it writes.
         const TBlockingOperation blocking(*this, true);
+        // The table is emptied at the end only when its rows are in this file.
+        tableSaved = FlowDataSave(true, "SearchDevicesClick");
+        DevicesLocal.clear();
+        ListAllDevices();
         QCoreApplication::processEvents();
         TDeviceSearchHooks hooks;
         hooks.MM = [this](const std::string& text) { MM(text); };
