@@ -107,7 +107,9 @@ void SendKey(QWidget* widget, int key, const QString& text = QString()) {
 class TOperatorScript::TMessageSink final : public OperatorMessages {
 public:
     TMessageSink() : previous_(&GetOperatorMessages()) { SetOperatorMessages(this); }
-    ~TMessageSink() override {
+    ~TMessageSink() override { Release(); }
+    // The boxes go back to the sink that was there before.
+    void Release() {
         if (&GetOperatorMessages() == this)
             SetOperatorMessages(previous_);
     }
@@ -212,9 +214,9 @@ void TOperatorScript::Parse(const QString& text) {
                 error = QStringLiteral("touch takes a file name");
             else if (SplitText(rest, command.Text, after, error) && !after.isEmpty())
                 error = QStringLiteral("text after the quoted text");
-        } else if (name == QLatin1String("close")) {
+        } else if (name == QLatin1String("close") || name == QLatin1String("window-boxes")) {
             if (!rest.isEmpty())
-                error = QStringLiteral("close takes nothing");
+                error = name + QStringLiteral(" takes nothing");
         } else {
             error = QStringLiteral("unknown command \"%1\"").arg(name);
         }
@@ -450,6 +452,10 @@ bool TOperatorScript::Run(const TCommand& command) {
             Fail(command.Line,
                  QStringLiteral("cannot touch %1: %2").arg(command.Text, file.errorString()));
         }
+        return true;
+    }
+    if (name == QLatin1String("window-boxes")) {
+        messages_->Release();
         return true;
     }
     // close: the window's own close, which stops the workers; nothing after it runs.

@@ -17,6 +17,9 @@
 //   wait-log TEXT [SECONDS]   waits until MemoMain holds TEXT (60 s unless given)
 //   wait SECONDS              lets the window run for a while
 //   touch FILE                creates FILE or updates its time (a signal to an outside script)
+//   window-boxes              from here on the window shows its message boxes as it does for an
+//                             operator (a demonstration of the boxes themselves); texts the
+//                             script took before stay in Messages()
 //   close                     closes the window; later lines are not run
 //
 // The commands run one after another on the main thread, from a timer, so the window goes on

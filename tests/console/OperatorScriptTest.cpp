@@ -72,6 +72,18 @@ private slots:
         QVERIFY(window.isVisible());
     }
 
+    void GivesTheBoxesBackToTheWindowWhenAsked() {
+        TConsoleFixture fixture;
+        const auto script = RunScript(fixture, "click ButtonMixSegmentsAdd\n"
+                                               "window-boxes\n"
+                                               "click ButtonMixSegmentsAdd\n");
+        WAIT_UNTIL(script->Finished(), 60000, "the script's end", script->ErrorText());
+        QVERIFY2(!script->Failed(), qPrintable(script->ErrorText()));
+        // The first box went to the script, the second to the sink the window had before.
+        QCOMPARE(script->Messages(), std::vector<std::string>{"Cannot add invalid recipe"});
+        QCOMPARE(fixture.Messages(), std::vector<std::string>{"Cannot add invalid recipe"});
+    }
+
     void AddsRowsToTheSelectionAsCtrlDoes() {
         TConsoleFixture fixture({MakeDemoDevice(), MakeSecondDemoDevice()});
         fixture.window->ListAllDevices();
