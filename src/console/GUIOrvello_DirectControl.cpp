@@ -3,7 +3,6 @@
 #include "console/GUIOrvello.h"
 #include "console/widgets/DoubleEdit.h"
 #include "mfc/AlicatMFCThread.h"
-#include "platform/Clock.h"
 #include "platform/OperatorMessages.h"
 #include "program/NumberFormat.h"
 #include "pump/PSD4_Thread.h"
@@ -65,7 +64,7 @@ void TFormOrvello::ButtonApplyFlowClick() {
            " %");
         if (device.ControlMode != dcmDirect) {
             device.ControlMode = dcmDirect;
-            device.FlowStartTime = GetClock().Now();
+            device.MarkFlowStart();
         }
         if (!StoreShownDevice(device))
             MM("Changing setpoint for device failed: " + device.NameRole);
@@ -83,7 +82,7 @@ void TFormOrvello::ButtonSegmentProgramStartClick() {
             continue;
         MM("Start segment program for " + device.NameRole);
         device.ControlMode = dcmSegment;
-        device.FlowStartTime = GetClock().Now();
+        device.MarkFlowStart();
         engineHost_->FlowSerie(device, 0, 0, true);
         if (!StoreShownDevice(device))
             MM("Starting segment program failed for: " + device.NameRole);

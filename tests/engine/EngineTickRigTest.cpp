@@ -78,7 +78,7 @@ TEST(EngineTickOnTheSimulatedRig, RequestsReachTheInstrumentsAndFlowsTheTable) {
     ASSERT_EQ(mfcA.DevType, dtMFCA);
     const double fullScaleA = mfcA.FlowUnitDevice.GasFlowMax;
     for (TDeviceInfo& device : DevicesLocal) {
-        device.FlowStartTime = GetClock().Now();
+        device.MarkFlowStart();
         if (device.DevType == dtPump) {
             device.FluidID = 1001;
             device.ControlMode = dcmSegment;
