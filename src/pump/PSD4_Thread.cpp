@@ -55,6 +55,12 @@ void TPSD4Thread::Execute(std::stop_token stop) {
                GetMainThreadGate().RunOnMainThread([this] { DataExchange(); }, stop);
     };
     std::optional<std::chrono::steady_clock::time_point> terminateRequested;
+    auto lastExchange = std::chrono::steady_clock::now();
+    const auto exchanged = [this, &lastExchange](bool answered) {
+        lastExchange = std::chrono::steady_clock::now();
+        if (answered)
+            ThreadOut.AnswerTime = GetClock().Now();
+    };
     while (!ThreadOut.IsTerminated) {
         // Nobody serves the gate any more: the pump is still stopped.
         if (!exchange())
@@ -94,17 +100,29 @@ void TPSD4Thread::Execute(std::stop_token stop) {
                 // Only what the pump acknowledged counts as applied; the rest goes again in
                 // the next pass, since the driver's last command then still differs.
                 TSerialResponse reply;
-                if (Pump->SendCommand(StopCommand, reply, true) && Pump->LastReplyValid()) {
+                const bool stopAcknowledged =
+                    Pump->SendCommand(StopCommand, reply, true) && Pump->LastReplyValid();
+                exchanged(stopAcknowledged);
+                if (stopAcknowledged) {
                     ReportApplied(oldCommand, StopCommand);
                     ThreadOut.Setpoint = 0;
                     sent = true;
                 }
-                if (ThreadIn.Command != StopCommand &&
-                    Pump->SendCommand(ThreadIn.Command, reply, true) && Pump->LastReplyValid()) {
-                    ReportApplied(oldCommand, ThreadIn.Command);
-                    ThreadOut.Setpoint = ThreadIn.Setpoint;
-                    sent = true;
+                if (ThreadIn.Command != StopCommand) {
+                    const bool programAcknowledged =
+                        Pump->SendCommand(ThreadIn.Command, reply, true) && Pump->LastReplyValid();
+                    exchanged(programAcknowledged);
+                    if (programAcknowledged) {
+                        ReportApplied(oldCommand, ThreadIn.Command);
+                        ThreadOut.Setpoint = ThreadIn.Setpoint;
+                        sent = true;
+                    }
                 }
+            } else if (!ThreadIn.ToTerminate && std::chrono::steady_clock::now() - lastExchange >=
+                                                    std::chrono::duration<double>(StatusPoll_s)) {
+                // Nothing to send for a while: a pump that stopped answering would go unnoticed
+                // until the program next changes.
+                exchanged(AskStatus());
             }
             // A pass that got nothing acknowledged (no new request, a driver that never
             // connected, a pump that answers nothing valid) pauses, so that a pump that cannot
@@ -118,4 +136,14 @@ void TPSD4Thread::Execute(std::stop_token stop) {
     }
     // The main thread learns of the end only through this last hand-over.
     exchange();
+}
+
+bool TPSD4Thread::AskStatus() {
+    // A status query is no program: the driver's last command must stay the one the pump runs,
+    // or the next pass would take the request for a new one and start the pump over.
+    const std::string running = Pump->LastCommand;
+    TSerialResponse reply;
+    const bool valid = Pump->SendCommand("Q", reply, true) && Pump->LastReplyValid();
+    Pump->LastCommand = running;
+    return valid;
 }
