@@ -24,6 +24,7 @@
 #include "console/HeldMessages.h"
 #include "console/SessionLog.h"
 #include "engine/EngineTick.h"
+#include "engine/FlowDeviationWatch.h"
 #include "engine/StatusWatch.h"
 #include "registry/Orvello_DeviceInfo.h"
 
@@ -368,6 +369,7 @@ private:
     std::unique_ptr<TConsoleEngineHost> engineHost_;
     TEngineTick engineTick_;
     TStatusWatch statusWatch_;
+    TFlowDeviationWatch deviationWatch_;
     bool inTick_ = false;
     // Set while a record is being shown: values set from code then do not store anything.
     int showingDevice_ = 0;

@@ -133,6 +133,8 @@ void TFormOrvello::TimerEngineTimer() {
         engineTick_.Tick(*engineHost_);
         statusWatch_.Check(DevicesLocal, std::chrono::steady_clock::now(),
                            [this](const std::string& line) { MM(line); });
+        deviationWatch_.Check(DevicesLocal, std::chrono::steady_clock::now(),
+                              [this](const std::string& line) { MM(line); });
     } catch (const std::exception& error) {
         // Shown while still marked as ticking, so the box is not stacked once a second.
         ShowOperatorMessage(error.what());

@@ -49,6 +49,10 @@ struct TDeviceInfo {
     tDeviceControlMode ControlMode = dcmSegment;
     std::string SegmentProgram;
     TSegProgTermination SegmentProgramTermination = tspttKeep;
+    // Flow deviation alarm of an MFC: achieved flow further than this from the setpoint (percent
+    // of full scale) for this long is reported (TFlowDeviationWatch).
+    double DeviationLimit_pct = 5;
+    double DeviationDelay_s = 60;
     // The start of the program or of direct control: the local date-time for records, and the
     // steady clock's reading at the same moment, from which elapsed time counts (see
     // MarkFlowStart).
