@@ -2,14 +2,30 @@
 
 #include "engine/DataTable.h"
 
+#include <tuple>
+
+namespace {
+
+// Everything the flow in a cell was converted with; GasFlowValue is the conversion's output.
+bool SameUnit(const TGasFlowDetails& a, const TGasFlowDetails& b) {
+    const auto unit = [](const TGasFlowDetails& u) {
+        return std::tie(u.Name, u.GasFlowMax, u.GasMolarMass, u.GasName, u.GasFlowVolumeUnit,
+                        u.GasFlowType, u.GasFlowTimeUnit, u.Temperature, u.TemperatureUnit,
+                        u.Pressure_BarA);
+    };
+    return unit(a) == unit(b);
+}
+
+} // namespace
+
 void TRowCells::Offer(const TDeviceInfo& device, std::string cell) {
-    cells_[device.COMPort] = TCell{device.ThreadMFC, std::move(cell), true};
+    cells_[device.COMPort] = TCell{device.ThreadMFC, device.FlowUnitUser, std::move(cell), true};
 }
 
 const TRowCells::TCell* TRowCells::FreshCell(const TDeviceInfo& device) const {
     const auto found = cells_.find(device.COMPort);
     if (found == cells_.end() || found->second.Worker != device.ThreadMFC ||
-        !found->second.SinceLastRow)
+        !found->second.SinceLastRow || !SameUnit(found->second.Unit, device.FlowUnitUser))
         return nullptr;
     return &found->second;
 }

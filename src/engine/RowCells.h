@@ -14,7 +14,8 @@
 
 class TRowCells {
 public:
-    // The cell of an MFC that delivered fresh status, replacing any it gave before.
+    // The cell of an MFC that delivered fresh status, in the device's flow unit as it stands,
+    // replacing any it gave before.
     void Offer(const TDeviceInfo& device, std::string cell);
     // True when there is at least one MFC with a running worker and every such MFC has offered a
     // cell since the last row.
@@ -27,6 +28,7 @@ public:
 private:
     struct TCell {
         const void* Worker = nullptr; // a worker started after a reset gives cells of its own
+        TGasFlowDetails Unit;         // a cell in a unit the operator has changed since is stale
         std::string Text;
         bool SinceLastRow = false;
     };

@@ -98,6 +98,39 @@ TEST_F(EngineTickTest, RowsComeEveryThreeSecondsFromStatusOfAnyTickSinceTheLastR
     }
 }
 
+// A cell holds a flow converted into the device's unit when it was delivered: after the operator
+// changed the unit, the row waits for a flow in the new one rather than put the old figure under
+// the new heading.
+TEST_F(EngineTickTest, ARowWaitsForAFlowInTheDevicesNewUnit) {
+    AddMFC("COM3", dcmDirect, "", 10);
+    AddMFC("COM4", dcmDirect, "", 10);
+    AdvanceTo(1);
+    DeliverStatus(*mfcs[0], 0.1);
+    DeliverStatus(*mfcs[1], 0.1);
+    engine.Tick(*host);
+    ASSERT_EQ(host->DataLines.size(), 5u);
+
+    AdvanceTo(3);
+    DeliverStatus(*mfcs[0], 0.1);
+    engine.Tick(*host);
+    DevicesLocal[0].FlowUnitUser = InitialFlowUnitUlPerMin();
+    DevicesLocal[0].FlowUnitUser.GasMolarMass = NitrogenMolarMass;
+    AdvanceTo(4);
+    DeliverStatus(*mfcs[1], 0.1);
+    engine.Tick(*host);
+    EXPECT_EQ(host->DataLines.size(), 5u) << host->DataLines.back();
+
+    AdvanceTo(5);
+    DeliverStatus(*mfcs[0], 0.1);
+    engine.Tick(*host);
+    ASSERT_EQ(host->DataLines.size(), 10u);
+    EXPECT_EQ(Trim(host->DataLines[8]),
+              "-               Time |          µl/min |          ml/min |");
+    const std::string cell = host->DataLines[9].substr(23, 18);
+    EXPECT_EQ(cell, DataRowCell(DevicesLocal[0].FlowUnitUser.GasFlowValue)) << "the fresh flow";
+    EXPECT_NE(cell, DataRowCell(50)) << "not the ml/min figure";
+}
+
 // After a change of the running workers the next row comes under a new heading block at once,
 // not at the next multiple of 30 lines, and every row has as many cells as its heading columns.
 TEST_F(EngineTickTest, AChangeOfColumnsStartsANewHeadingBlock) {
