@@ -70,6 +70,7 @@ double MsSince(SteadyClock::time_point start) {
 class TPauseCountingClock final : public Clock {
 public:
     double Now() const override { return system_.Now(); }
+    double SteadyNow() const override { return system_.SteadyNow(); }
     void Sleep(int milliseconds) override {
         if (std::this_thread::get_id() != main_) {
             system_.Sleep(milliseconds);

@@ -40,7 +40,7 @@ void BM_EngineTick15DevicesSegmentMode(benchmark::State& state) {
         device.COMPort = "COM" + std::to_string(3 + i);
         device.ControlMode = dcmSegment;
         device.SegmentProgram = program;
-        device.FlowStartTime = clock.Now();
+        device.MarkFlowStart();
         device.FluidID = device.DevType == dtPump ? 1001 : 8;
         device.FlowUnitUser.GasMolarMass = 28.014;
         if (device.DevType == dtPump) {

@@ -118,7 +118,8 @@ bool TConsoleEngineHost::SaveFlowLog(bool force, const std::string& suffix,
                                      const std::function<void()>& serve) {
     return saver_.Save(
         dataLines_, hasContent_, force, suffix, GetClock().Now(),
-        [this](const std::string& text) { MM(text); }, serve);
+        // Only failures are logged here, and the operator must not miss them.
+        [this](const std::string& text) { form_.Warn(text); }, serve);
 }
 
 void TConsoleEngineHost::MemoSegmentsUpdate() {

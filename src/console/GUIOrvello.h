@@ -25,6 +25,7 @@
 #include "console/SessionLog.h"
 #include "engine/EngineTick.h"
 #include "engine/StatusCodeWatch.h"
+#include "engine/FlowDeviationWatch.h"
 #include "engine/StatusWatch.h"
 #include "registry/Orvello_DeviceInfo.h"
 
@@ -387,6 +388,7 @@ private:
     TEngineTick engineTick_;
     TStatusWatch statusWatch_;
     TStatusCodeWatch statusCodeWatch_;
+    TFlowDeviationWatch deviationWatch_;
     bool inTick_ = false;
     // Set while a record is being shown: values set from code then do not store anything.
     int showingDevice_ = 0;

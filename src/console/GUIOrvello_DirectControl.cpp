@@ -4,7 +4,6 @@
 #include "console/QtOperatorMessages.h"
 #include "console/widgets/DoubleEdit.h"
 #include "mfc/AlicatMFCThread.h"
-#include "platform/Clock.h"
 #include "platform/OperatorMessages.h"
 #include "program/NumberFormat.h"
 #include "pump/PSD4_Thread.h"
@@ -66,7 +65,7 @@ void TFormOrvello::ButtonApplyFlowClick() {
            " %");
         if (device.ControlMode != dcmDirect) {
             device.ControlMode = dcmDirect;
-            device.FlowStartTime = GetClock().Now();
+            device.MarkFlowStart();
         }
         if (!StoreShownDevice(device))
             MM("Changing setpoint for device failed: " + device.NameRole);
@@ -84,7 +83,7 @@ void TFormOrvello::ButtonSegmentProgramStartClick() {
             continue;
         MM("Start segment program for " + device.NameRole);
         device.ControlMode = dcmSegment;
-        device.FlowStartTime = GetClock().Now();
+        device.MarkFlowStart();
         engineHost_->FlowSerie(device, 0, 0, true);
         if (!StoreShownDevice(device))
             MM("Starting segment program failed for: " + device.NameRole);
@@ -136,9 +135,12 @@ void TFormOrvello::TimerEngineTimer() {
     const TQtOperatorMessages::TAsynchronous notModal(*messages_);
     try {
         engineTick_.Tick(*engineHost_);
-        statusWatch_.Check(DevicesLocal, std::chrono::steady_clock::now(),
-                           [this](const std::string& line) { MM(line); });
-        statusCodeWatch_.Check(DevicesLocal, [this](const std::string& line) { MM(line); });
+        const auto log = [this](const std::string& line) { MM(line); };
+        const auto warn = [this](const std::string& line) { Warn(line); };
+        const auto now = std::chrono::steady_clock::now();
+        statusWatch_.Check(DevicesLocal, now, log, warn);
+        statusCodeWatch_.Check(DevicesLocal, log, warn);
+        deviationWatch_.Check(DevicesLocal, now, log, warn);
     } catch (const std::exception& error) {
         // Not stacked: an open box with the same text takes the repeats.
         ShowOperatorMessage(error.what());

@@ -15,6 +15,12 @@ bool HasDataColumn(const TDeviceInfo& device) {
     return device.ThreadPump && !device.ThreadPump->GUIIn.IsTerminated;
 }
 
+bool HasRunningMFC(const TDeviceInfo& device) {
+    const bool mfc =
+        device.DevType == dtMFCA || device.DevType == dtMFCB || device.DevType == dtMFCDemo;
+    return mfc && device.ThreadMFC && !device.ThreadMFC->GUIIn.IsTerminated;
+}
+
 std::vector<std::string> DataTableHeading(const std::vector<TDeviceInfo>& devices) {
     std::vector<std::string> lines{"---------------------+-", "-                    | ",
                                    "-                    | ", "-               Time | "};

@@ -9,6 +9,8 @@
 // True for a device that has a column in the table: one whose MFC or pump worker runs (has not
 // reported itself terminated). A stopped worker's column goes, so the heading changes with it.
 bool HasDataColumn(const TDeviceInfo& device);
+// True for an MFC whose worker runs: a column that gets a flow in every row.
+bool HasRunningMFC(const TDeviceInfo& device);
 
 // Heading lines, one column of 18 characters per device that has a column.
 std::vector<std::string> DataTableHeading(const std::vector<TDeviceInfo>& devices);

@@ -22,7 +22,12 @@ double SetpointAt(const std::string& program, double elapsed_min) {
 }
 
 constexpr double FullScaleCounts = 64000;
-constexpr double TableLineInterval = 3.0 / 86400.0;
+constexpr double SecondsPerDay = 86400.0;
+// A row is due 3 s after the tick of the last one. The timer fires once a second with some jitter
+// either way, so the third tick after a row may come a little before those 3 s have passed; half
+// a tick of slack lets it write the row instead of the fourth.
+constexpr double TableLineInterval_s = 3.0;
+constexpr double TimerSlack_s = 0.5;
 constexpr int PauseAfterDevice_ms = 10;
 constexpr int MinimumTick_ms = 30;
 
@@ -35,8 +40,8 @@ bool IsMFC(const TDeviceInfo& device) {
     return device.DevType == dtMFCA || device.DevType == dtMFCB || device.DevType == dtMFCDemo;
 }
 
-// Returns true when the MFC was handled (fresh status), appending its cell to line.
-bool HandleMFC(TDeviceInfo& device, TEngineHost& host, std::string& line) {
+// Handles an MFC with fresh status and offers its cell for the next row; nothing without.
+void HandleMFC(TDeviceInfo& device, TEngineHost& host, TRowCells& cells) {
     TMFCThread& worker = *device.ThreadMFC;
     worker.GUIOut.DeviceStatus.GasID = device.FluidID;
 
@@ -47,7 +52,7 @@ bool HandleMFC(TDeviceInfo& device, TEngineHost& host, std::string& line) {
     // setpoints until the clock caught up again. Statuses are at least a serial exchange apart,
     // so two never carry the same millisecond.
     if (status.DataTime == 0 || status.DataTime == device.LastHandled || worker.GUIIn.IsTerminated)
-        return false;
+        return;
 
     SwitchLed(device, true);
     switch (device.ControlMode) {
@@ -70,15 +75,16 @@ bool HandleMFC(TDeviceInfo& device, TEngineHost& host, std::string& line) {
     std::string errors;
     std::string details;
     ConvertGasFlow(FlowUnitGramsPerMin, device.FlowUnitUser, errors, details);
-    line += DataRowCell(device.FlowUnitUser.GasFlowValue);
+    cells.Offer(device, DataRowCell(device.FlowUnitUser.GasFlowValue));
 
     device.LastHandled = status.DataTime;
     GetClock().Sleep(PauseAfterDevice_ms);
     SwitchLed(device, false);
-    return true;
 }
 
-void HandlePump(TDeviceInfo& device, TEngineHost& host) {
+} // namespace
+
+void TEngineTick::HandlePump(TDeviceInfo& device, TEngineHost& host) {
     TPSD4Thread& worker = *device.ThreadPump;
     SwitchLed(device, true);
     TPumpSpeedDetails plan{};
@@ -102,15 +108,24 @@ void HandlePump(TDeviceInfo& device, TEngineHost& host) {
         const double fraction = setpoint / 100;
         plan.DesiredDispense_µgpm = device.MaxFlow_µlpm * fraction * 1000;
         PlanPumpDispense(plan);
-        host.MM(" Pump segment program");
-        host.MM("     Elapsed time, m : " + FormatGeneral(device.Elapsed_min()));
-        host.MM("       Floor time, m : " + FormatGeneral(blockStart));
-        host.MM("Floor time+offset, m : " + FormatGeneral(evaluateAt));
-        host.MM("  Device max flow, µL: " + FormatGeneral(device.MaxFlow_µlpm));
-        host.MM("         Setpoint, % : " + FormatGeneral(setpoint));
-        host.MM(" Desired dispense, µg: " + FormatGeneral(plan.DesiredDispense_µgpm));
-        host.MM(" Achieveddispense, µg: " + FormatGeneral(plan.AchievedDispense_µgpm));
-        host.MM("              Command: " + plan.Command);
+        // The block is the record of what the pump was told; written every second it would
+        // bury every other line of the log (nine lines a second per pump), so it is written
+        // when what it says changes.
+        const TPumpPlanLogged planned{&worker, device.FlowStartSteadyTime, blockStart,
+                                      plan.Command};
+        TPumpPlanLogged& logged = pumpPlansLogged_[device.COMPort];
+        if (!(logged == planned)) {
+            logged = planned;
+            host.MM(" Pump segment program");
+            host.MM("     Elapsed time, m : " + FormatGeneral(device.Elapsed_min()));
+            host.MM("       Floor time, m : " + FormatGeneral(blockStart));
+            host.MM("Floor time+offset, m : " + FormatGeneral(evaluateAt));
+            host.MM("  Device max flow, µL: " + FormatGeneral(device.MaxFlow_µlpm));
+            host.MM("         Setpoint, % : " + FormatGeneral(setpoint));
+            host.MM(" Desired dispense, µg: " + FormatGeneral(plan.DesiredDispense_µgpm));
+            host.MM(" Achieveddispense, µg: " + FormatGeneral(plan.AchievedDispense_µgpm));
+            host.MM("              Command: " + plan.Command);
+        }
         worker.GUIOut.Command = plan.Command;
         worker.GUIOut.Setpoint = fraction;
         break;
@@ -118,12 +133,13 @@ void HandlePump(TDeviceInfo& device, TEngineHost& host) {
     case dcmIdle:
         break;
     }
+    // Back in a program after direct control or a stop, the block is written again.
+    if (device.ControlMode != dcmSegment)
+        pumpPlansLogged_.erase(device.COMPort);
     host.FlowSerie(device, device.Elapsed_min(), worker.GUIIn.Setpoint * 100, false);
     GetClock().Sleep(PauseAfterDevice_ms);
     SwitchLed(device, false);
 }
-
-} // namespace
 
 void TEngineTick::Tick(TEngineHost& host) {
     // A message box opened inside a tick runs its own event loop, in which the timer fires
@@ -139,62 +155,48 @@ void TEngineTick::Tick(TEngineHost& host) {
 
     Clock& clock = GetClock();
     host.SwitchEngineLed(true);
-    const double tickStart = clock.Now();
+    const double tickStart = clock.SteadyNow();
 
-    std::string line;
-    std::string stamp;
-    bool due = false;
-    // The columns as the row's cells are chosen; a message box inside the tick lets hand-overs
-    // run, which may stop a worker while the row is being built.
-    std::vector<std::string> columns;
-    // A clock set back behind the last row makes a row due rather than holding the table back
-    // until the clock is past that row again.
-    const double now = clock.Now();
-    if (now > LastTableLine + TableLineInterval || now < LastTableLine) {
-        due = true;
-        stamp = DataRowStamp(now);
-        columns = DataTableHeading(DevicesLocal);
-    }
+    // The stamp, the columns and the due time are taken as the tick starts: a message box inside
+    // the tick lets hand-overs run, which may stop a worker while the tick goes on.
+    const bool due = LastTableLine == 0 || (tickStart - LastTableLine) * SecondsPerDay >=
+                                               TableLineInterval_s - TimerSlack_s;
+    const std::string stamp = due ? DataRowStamp(clock.Now()) : std::string();
+    const std::vector<std::string> columns =
+        due ? DataTableHeading(DevicesLocal) : std::vector<std::string>{};
 
-    // A row is complete when every MFC whose worker runs gave fresh status; a device without a
-    // worker (found but not configured) or with a stopped worker has nothing to wait for.
-    bool complete = true;
-    bool hasFlow = false;
+    // By index: a message box inside the tick runs an event loop that may change the list.
     for (std::size_t i = 0; i < DevicesLocal.size(); ++i) {
         TDeviceInfo& device = DevicesLocal[i];
-        bool handled = false;
-        if (device.ThreadMFC && IsMFC(device)) {
-            handled = HandleMFC(device, host, line);
-            hasFlow = hasFlow || handled;
-            if (!handled && !device.ThreadMFC->GUIIn.IsTerminated)
-                complete = false;
-        } else if (device.ThreadPump && device.DevType == dtPump) {
+        if (device.ThreadMFC && IsMFC(device))
+            HandleMFC(device, host, cells_);
+        else if (device.ThreadPump && device.DevType == dtPump)
             HandlePump(device, host);
-        }
-        // Every column of the heading gets a cell (a pump's is blank), so the columns after it
-        // stay aligned.
-        if (!handled && HasDataColumn(device))
-            line += DataRowBlankCell();
     }
 
-    if (due && hasFlow && complete)
-        AppendDataRow(host, stamp + line, columns);
+    // A device without a worker (found but not configured) or with a stopped worker has no
+    // column and holds nothing back.
+    if (due && cells_.Complete(DevicesLocal) &&
+        AppendDataRow(host, stamp + cells_.Row(DevicesLocal), columns)) {
+        LastTableLine = tickStart;
+        cells_.StartNextRow();
+    }
 
     host.FlowDataSave(false, "auto");
     host.MemoSegmentsUpdate();
 
-    if ((clock.Now() - tickStart) * MsPerDay < MinimumTick_ms)
+    if ((clock.SteadyNow() - tickStart) * MsPerDay < MinimumTick_ms)
         clock.Sleep(MinimumTick_ms);
     host.SwitchEngineLed(false);
 }
 
-void TEngineTick::AppendDataRow(TEngineHost& host, const std::string& row,
+bool TEngineTick::AppendDataRow(TEngineHost& host, const std::string& row,
                                 const std::vector<std::string>& columns) {
     std::vector<std::string> heading = DataTableHeading(DevicesLocal);
-    // The columns changed while the row was built: its cells may not match any heading, and the
-    // next tick builds a fresh row.
+    // The columns changed during the tick: the row waits for the next tick, under the new
+    // heading.
     if (heading != columns)
-        return;
+        return false;
     // A new heading block also whenever the columns differ from those of the last one (a device
     // configured, stopped or reset, or its unit changed), so no flow stands under another
     // device's heading.
@@ -203,5 +205,5 @@ void TEngineTick::AppendDataRow(TEngineHost& host, const std::string& row,
         lastHeading_ = std::move(heading);
     }
     host.AppendDataLine(row);
-    LastTableLine = GetClock().Now();
+    return true;
 }

@@ -20,7 +20,9 @@ std::string StatusCodesClearedLine(const std::string& port, const std::string& n
 }
 
 void TStatusCodeWatch::Check(const std::vector<TDeviceInfo>& devices,
-                             const std::function<void(const std::string&)>& log) {
+                             const std::function<void(const std::string&)>& log,
+                             const std::function<void(const std::string&)>& warn) {
+    const auto& warning = warn ? warn : log;
     std::map<std::string, TSeen> seen;
     for (const TDeviceInfo& device : devices) {
         const TMFCThread* worker = device.ThreadMFC;
@@ -33,9 +35,10 @@ void TStatusCodeWatch::Check(const std::vector<TDeviceInfo>& devices,
         // A failed read leaves the last status, and with it its codes, in place: only a status
         // that reports other codes changes them.
         const TAlicatErrors codes = worker->GUIIn.DeviceStatus.ErrorFlags;
-        if (codes != before.Codes)
-            log(codes.Empty() ? StatusCodesClearedLine(device.COMPort, device.NameRole)
-                              : StatusCodesLine(device.COMPort, device.NameRole, codes));
+        if (codes != before.Codes && codes.Empty())
+            log(StatusCodesClearedLine(device.COMPort, device.NameRole));
+        else if (codes != before.Codes)
+            warning(StatusCodesLine(device.COMPort, device.NameRole, codes));
         seen[device.COMPort] = TSeen{worker, codes};
     }
     seen_ = std::move(seen);

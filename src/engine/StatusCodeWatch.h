@@ -24,8 +24,11 @@ class TStatusCodeWatch {
 public:
     // Looks at every MFC whose worker runs; log receives a line for each one whose codes
     // differ from those it reported last. A new worker starts with none.
+    // The codes that appear go to warn when one is given (the operator must not miss them);
+    // the clearing always goes to log.
     void Check(const std::vector<TDeviceInfo>& devices,
-               const std::function<void(const std::string&)>& log);
+               const std::function<void(const std::string&)>& log,
+               const std::function<void(const std::string&)>& warn = {});
 
 private:
     struct TSeen {

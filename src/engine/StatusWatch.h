@@ -3,7 +3,8 @@
 // delivers again. The engine tick passes over such a controller without a word: its request stays
 // as it was, its curve stops and the data table waits, while its row still says it runs its
 // program. A controller that went silent, garbles its replies or lost its cable looks just like
-// that, so the operator hears of it in the log pane.
+// that, so the operator hears of it in the log pane. A pump is watched the same way by the time
+// of its last valid reply to its worker, which polls it while it has nothing to send.
 //
 // Quiet time is wall time between checks, whatever the core clock says: status arrives at the
 // pace of the serial exchanges. Only a controller that has delivered status before is watched,
@@ -16,8 +17,6 @@
 #include <map>
 #include <string>
 #include <vector>
-
-class TMFCThread;
 
 // The log lines, for a device on port.
 std::string NoStatusLine(const std::string& port, int quiet_s);
@@ -32,14 +31,17 @@ public:
     static constexpr std::chrono::seconds QuietLimit{10};
     static constexpr std::chrono::seconds GapLimit{3};
 
-    // Looks at every MFC whose worker runs; log receives a line for each controller that has
-    // been quiet past the limit (once) and for each reported one that delivers again.
+    // Looks at every MFC and pump whose worker runs; log receives a line for each device that has
+    // been quiet past the limit (once) and for each reported one that answers again.
+    // The lines that the operator must not miss (a device gone quiet, a flow away from its
+    // setpoint) go to warn when one is given; the recoveries always go to log.
     void Check(const std::vector<TDeviceInfo>& devices, TimePoint now,
-               const std::function<void(const std::string&)>& log);
+               const std::function<void(const std::string&)>& log,
+               const std::function<void(const std::string&)>& warn = {});
 
 private:
     struct TSeen {
-        const TMFCThread* Worker = nullptr;
+        const void* Worker = nullptr; // a new worker (after a reset) starts a new watch
         double DataTime = 0;
         TimePoint Since;
         bool Reported = false;

@@ -50,6 +50,12 @@ double SystemClock::Now() const {
                           local.tm_min, local.tm_sec, static_cast<int>(ms % 1000));
 }
 
+double SystemClock::SteadyNow() const {
+    const std::chrono::duration<double, std::milli> sinceOrigin =
+        std::chrono::steady_clock::now().time_since_epoch();
+    return sinceOrigin.count() / MsPerDay;
+}
+
 void SystemClock::Sleep(int milliseconds) {
     if (milliseconds > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));

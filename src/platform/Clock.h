@@ -2,6 +2,11 @@
 // Time as the system counts it: a date-time is days since 1899-12-30 00:00 local time, with the
 // time of day as the fraction (millisecond resolution). The core asks this interface instead of
 // the real clock so that tests and scenario programs can run hours of program time in seconds.
+//
+// Two readings: Now is the local wall clock, for stamps and file names; a time server or the end
+// of summer time sets it back or forward. SteadyNow counts in the same unit (days) from an
+// arbitrary origin and never jumps, so durations (a program's elapsed time, the data table's
+// pace) are measured on it.
 
 #include <chrono>
 
@@ -9,6 +14,7 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual double Now() const = 0;
+    virtual double SteadyNow() const = 0;
     virtual void Sleep(int milliseconds) = 0;
 };
 
@@ -16,20 +22,30 @@ public:
 class SystemClock final : public Clock {
 public:
     double Now() const override;
+    double SteadyNow() const override;
     void Sleep(int milliseconds) override;
 };
 
-// A clock that only moves when told to: Sleep advances it instead of blocking.
+// A clock that only moves when told to: Sleep advances it instead of blocking. Both readings
+// start at the given date-time.
 class ManualClock final : public Clock {
 public:
-    explicit ManualClock(double start = 0.0) : now_(start) {}
+    explicit ManualClock(double start = 0.0) : now_(start), steady_(start) {}
     double Now() const override { return now_; }
+    double SteadyNow() const override { return steady_; }
     void Sleep(int milliseconds) override { AdvanceMs(milliseconds); }
+    // Sets the wall clock, as a time server or the change of summer time does: the steady
+    // reading does not move.
     void Set(double dateTime) { now_ = dateTime; }
-    void AdvanceMs(double milliseconds) { now_ += milliseconds / 86400000.0; }
+    // Time passes: both readings move.
+    void AdvanceMs(double milliseconds) {
+        now_ += milliseconds / 86400000.0;
+        steady_ += milliseconds / 86400000.0;
+    }
 
 private:
     double now_;
+    double steady_;
 };
 
 // The wall clock run faster by a factor from the moment it is made: a scenario against real
@@ -39,6 +55,8 @@ class ScaledClock final : public Clock {
 public:
     explicit ScaledClock(double scale);
     double Now() const override;
+    // Now is counted from a steady clock already, so it serves as the steady reading too.
+    double SteadyNow() const override { return Now(); }
     void Sleep(int milliseconds) override;
     double Scale() const { return scale_; }
 

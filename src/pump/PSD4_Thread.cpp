@@ -110,6 +110,12 @@ void TPSD4Thread::Execute(std::stop_token stop) {
                GetMainThreadGate().RunOnMainThread([this] { DataExchange(); }, stop);
     };
     std::optional<std::chrono::steady_clock::time_point> terminateRequested;
+    auto lastExchange = std::chrono::steady_clock::now();
+    const auto exchanged = [this, &lastExchange](bool answered) {
+        lastExchange = std::chrono::steady_clock::now();
+        if (answered)
+            ThreadOut.AnswerTime = GetClock().Now();
+    };
     while (!ThreadOut.IsTerminated) {
         // Nobody serves the gate any more: the pump is still stopped.
         if (!exchange())
@@ -146,8 +152,20 @@ void TPSD4Thread::Execute(std::stop_token stop) {
         // driver that never connected, a pump that answers nothing valid or refuses the
         // request) pauses, so that a pump that cannot be reached does not spin the hand-over.
         if (!stopped) {
-            const bool applied =
-                !ThreadIn.ToTerminate && ThreadIn.Command != Pump->LastCommand && ApplyRequest();
+            bool applied = false;
+            if (!ThreadIn.ToTerminate && ThreadIn.Command != Pump->LastCommand) {
+                applied = ApplyRequest();
+                exchanged(Pump->LastReplyValid());
+            } else if (!ThreadIn.ToTerminate && std::chrono::steady_clock::now() - lastExchange >=
+                                                    std::chrono::duration<double>(StatusPoll_s)) {
+                // Nothing to send for a while: a pump that stopped answering would go unnoticed
+                // until the program next changes. With no request pending, a valid answer also
+                // ends a fault episode, so that the next silence is told again.
+                const bool answered = AskStatus();
+                exchanged(answered);
+                if (answered)
+                    Pump->EndFaultEpisode();
+            }
             if (!applied)
                 std::this_thread::sleep_for(
                     std::chrono::duration<double, std::milli>(IdleSleep_ms));
@@ -157,4 +175,14 @@ void TPSD4Thread::Execute(std::stop_token stop) {
     }
     // The main thread learns of the end only through this last hand-over.
     exchange();
+}
+
+bool TPSD4Thread::AskStatus() {
+    // A status query is no program: the driver's last command must stay the one the pump runs,
+    // or the next pass would take the request for a new one and start the pump over.
+    const std::string running = Pump->LastCommand;
+    TSerialResponse reply;
+    const bool valid = Pump->SendCommand("Q", reply, true) && Pump->LastReplyValid();
+    Pump->LastCommand = running;
+    return valid;
 }

@@ -24,6 +24,9 @@
 //   and the operator is told once per fault episode, which ends when a request is applied. When
 //   only the reply to a program was lost, the next pass asks the pump first and takes a busy
 //   pump as running it, rather than stopping and restarting it.
+// - Silence: ThreadOut.AnswerTime is stamped whenever the pump gives a valid reply. A worker with
+//   nothing to send asks the pump for its status every StatusPoll_s, so a pump that stops
+//   answering shows as an AnswerTime that no longer moves (the status watch tells the operator).
 #include "pump/PSD4_Interface.h"
 
 #include <memory>
@@ -39,6 +42,8 @@ struct TPSD4ThreadData {
     std::string aMessage;
     // With IsTerminated: the pump confirmed its stop before the worker ended.
     bool SafeStopConfirmed = false;
+    // Date-time of the pump's last valid reply to the worker; 0 until it first answered.
+    double AnswerTime = 0.0;
 };
 
 class TPSD4Thread {
@@ -59,6 +64,8 @@ public:
 
     // The pause of a pass that had nothing to send.
     double IdleSleep_ms = 250.0;
+    // How long a worker with nothing to send waits before it asks the pump for its status.
+    double StatusPoll_s = 2.0;
     // How long a terminate request may keep failing before the worker ends anyway, reporting
     // "Failed to terminate": an unreachable pump must not hold the shutdown forever.
     double TerminateGiveUp_s = 20.0;
@@ -78,5 +85,7 @@ private:
 
     // Worker only: a program sent after an acknowledged stop whose reply never came.
     std::string unansweredProgram_;
+    // A status query that leaves the driver's last command alone; true on a valid reply.
+    bool AskStatus();
     std::jthread thread_;
 };

@@ -29,8 +29,14 @@ const char* InstrumentName(tDeviceType type) {
     return "";
 }
 
+void TDeviceInfo::MarkFlowStart() {
+    const Clock& clock = GetClock();
+    FlowStartTime = clock.Now();
+    FlowStartSteadyTime = clock.SteadyNow();
+}
+
 double TDeviceInfo::Elapsed_min() const {
-    return (GetClock().Now() - FlowStartTime) * 1440.0;
+    return (GetClock().SteadyNow() - FlowStartSteadyTime) * 1440.0;
 }
 
 TDeviceInfo MakeDemoDevice() {

@@ -49,7 +49,15 @@ struct TDeviceInfo {
     tDeviceControlMode ControlMode = dcmSegment;
     std::string SegmentProgram;
     TSegProgTermination SegmentProgramTermination = tspttKeep;
+    // Flow deviation alarm of an MFC: achieved flow further than this from the setpoint (percent
+    // of full scale) for this long is reported (TFlowDeviationWatch).
+    double DeviationLimit_pct = 5;
+    double DeviationDelay_s = 60;
+    // The start of the program or of direct control: the local date-time for records, and the
+    // steady clock's reading at the same moment, from which elapsed time counts (see
+    // MarkFlowStart).
     double FlowStartTime = 0;
+    double FlowStartSteadyTime = 0;
     std::string Errors;
     double LastHandled = 0;
     TMFCThread* ThreadMFC = nullptr;
@@ -59,7 +67,11 @@ struct TDeviceInfo {
     TChartSeries* SerieFlow = nullptr;
     std::vector<tDatapoint> Data;
 
-    // Minutes since FlowStartTime by the core's clock (millisecond resolution).
+    // Stamps the start of the device's program or direct control: FlowStartTime by the wall clock,
+    // FlowStartSteadyTime by the steady clock. Every start goes through here, so that a program's
+    // time never follows a wall clock that is set back or forward while it runs.
+    void MarkFlowStart();
+    // Minutes since the start by the core's steady clock (millisecond resolution).
     double Elapsed_min() const;
     // Creates and starts the device's worker (an MFC worker, simulated for the demo device, or a
     // pump worker after initialising the pump on the calling thread, up to 15 s); false when the

@@ -19,7 +19,7 @@ std::optional<TSimControl> ParseSimControlLine(std::string_view line, std::strin
     const std::string& verb = words[0];
     TSimControl control;
     static const char* const verbs[] = {"silent", "slow",   "garble", "status-codes",
-                                        "unplug", "replug", "state"};
+                                        "unplug", "replug", "state",  "limit-flow"};
     if (std::find(std::begin(verbs), std::end(verbs), verb) == std::end(verbs)) {
         error = "unknown control line: " + SimEscape(line);
         return std::nullopt;
@@ -59,6 +59,15 @@ std::optional<TSimControl> ParseSimControlLine(std::string_view line, std::strin
             return std::nullopt;
         }
         control.Ms = *ms;
+    } else if (verb == "limit-flow") {
+        control.Kind = TSimControl::TKind::LimitFlow;
+        const bool off = arguments == 1 && words[2] == "off";
+        const auto percent = arguments == 1 && !off ? SimParseNumber(words[2]) : std::nullopt;
+        if (!off && !(percent && *percent >= 0 && *percent <= 100)) {
+            error = "limit-flow takes PORT PERCENT (0 to 100) or PORT off";
+            return std::nullopt;
+        }
+        control.Percent = percent;
     } else if (verb == "status-codes") {
         control.Kind = TSimControl::TKind::StatusCodes;
         control.Codes.assign(words.begin() + 2, words.end());

@@ -5,6 +5,7 @@
 // minutes of instrument time in no time and the transport can speed an instrument up.
 //
 // Not thread-safe: the port server that owns an instrument serialises every call.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,4 +33,12 @@ public:
     // The error status the fault knob asks for; empty clears it. False with a reason when a code
     // means nothing to this instrument (nothing changes then).
     virtual bool SetStatusCodes(const std::vector<std::string>& codes, std::string& error) = 0;
+    // The flow-limit knob: the flow stays at most at this share of full scale (percent) whatever
+    // the setpoint, as with a gas supply running empty or a blocked line; none lifts the limit.
+    // False with a reason for an instrument that has no flow to hold.
+    virtual bool SetFlowLimit(std::optional<double> percent, std::string& error) {
+        (void)percent;
+        error = "no flow to limit";
+        return false;
+    }
 };

@@ -72,7 +72,9 @@ void TSimMFC::Advance(double now_s) {
     }
     lastTime_s_ = now_s;
     const double start = flow_mlpm_;
-    const double target = setpoint_mlpm_;
+    const double target =
+        flowLimit_pct_ ? std::min(setpoint_mlpm_, *flowLimit_pct_ / 100 * options_.FullScale_mlpm)
+                       : setpoint_mlpm_;
     // The exact solution of the first-order lag over dt, so the totalizer does not depend on how
     // often the transport happens to call.
     double integral_mlpm_s = target * dt;
@@ -299,5 +301,14 @@ bool TSimMFC::SetStatusCodes(const std::vector<std::string>& codes, std::string&
         }
     }
     statusCodes_ = codes;
+    return true;
+}
+
+bool TSimMFC::SetFlowLimit(std::optional<double> percent, std::string& error) {
+    if (percent && !(*percent >= 0 && *percent <= 100)) {
+        error = "a flow limit is 0 to 100 % of full scale";
+        return false;
+    }
+    flowLimit_pct_ = percent;
     return true;
 }

@@ -33,6 +33,8 @@ public:
     void Advance(double now_s) override;
     TSimInstrumentState State(double now_s) override;
     bool SetStatusCodes(const std::vector<std::string>& codes, std::string& error) override;
+    // The setpoint stays as commanded and reported; only the flow is held below the limit.
+    bool SetFlowLimit(std::optional<double> percent, std::string& error) override;
 
     // Fault knob: answers setpoint commands with its status line as usual but keeps the setpoint
     // it holds, as a controller whose setpoint no longer follows the serial line.
@@ -69,4 +71,5 @@ private:
     std::vector<std::string> statusCodes_;
     std::string lastCommand_;
     bool ignoreSetpoints_ = false;
+    std::optional<double> flowLimit_pct_;
 };

@@ -122,6 +122,14 @@ bool TSimPortServer::SetStatusCodes(const std::vector<std::string>& codes, std::
     return instrument_->SetStatusCodes(codes, error);
 }
 
+bool TSimPortServer::SetFlowLimit(std::optional<double> percent, std::string& error) {
+    // The flow so far follows the old limit up to now; the new one holds from here on.
+    const double now = Now_s();
+    std::lock_guard lock(mutex_);
+    instrument_->Advance(now);
+    return instrument_->SetFlowLimit(percent, error);
+}
+
 TSimInstrumentState TSimPortServer::State() {
     const double now = Now_s();
     std::lock_guard lock(mutex_);

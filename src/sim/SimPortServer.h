@@ -51,6 +51,7 @@ public:
     void SetSlowMs(int milliseconds);
     void SetGarble(bool on);
     bool SetStatusCodes(const std::vector<std::string>& codes, std::string& error);
+    bool SetFlowLimit(std::optional<double> percent, std::string& error);
     TSimInstrumentState State();
     // The instrument's clock, seconds.
     double Now_s() const;

@@ -156,6 +156,11 @@ void TSimRig::Control(std::string_view line, std::ostream& out, std::ostream& er
             err << server.Name() << ": " << error << std::endl;
         }
         break;
+    case TKind::LimitFlow:
+        if (!server.SetFlowLimit(control->Percent, error)) {
+            err << server.Name() << ": " << error << std::endl;
+        }
+        break;
     case TKind::Unplug:
         if (!server.IsPlugged()) {
             err << server.Name() << " is unplugged already" << std::endl;

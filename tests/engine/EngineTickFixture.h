@@ -48,7 +48,7 @@ protected:
         device.ControlMode = mode;
         device.SegmentProgram = program;
         device.Setpoint_pct = setpoint;
-        device.FlowStartTime = start;
+        StartedWithTheClock(device);
         device.FluidID = 8;
         device.FlowUnitUser.GasMolarMass = NitrogenMolarMass;
         mfcs.push_back(std::make_unique<TMFCThread>());
@@ -64,7 +64,7 @@ protected:
         device.ControlMode = mode;
         device.SegmentProgram = program;
         device.Setpoint_pct = setpoint;
-        device.FlowStartTime = start;
+        StartedWithTheClock(device);
         pumps.push_back(std::make_unique<TPSD4Thread>());
         device.ThreadPump = pumps.back().get();
         DevicesLocal.push_back(device);
@@ -86,7 +86,17 @@ protected:
         worker.GUIIn.DeviceStatus.MaxFlowgpm = 0.5725227416417283;
     }
 
-    void AdvanceTo(double secondsSinceStart) { clock.Set(start + secondsSinceStart * Second); }
+    // Devices are started when the test's clock began.
+    void StartedWithTheClock(TDeviceInfo& device) const {
+        device.FlowStartTime = start;
+        device.FlowStartSteadyTime = start;
+    }
+
+    // Time passes until this many seconds after the start, by the steady clock; the wall clock
+    // moves with it (and keeps any step a test gave it).
+    void AdvanceTo(double secondsSinceStart) {
+        clock.AdvanceMs((start + secondsSinceStart * Second - clock.SteadyNow()) * MsPerDay);
+    }
 
     const double start = EncodeDateTime(2026, 12, 10, 10, 0, 0);
     ManualClock clock{start};

@@ -1,7 +1,10 @@
 // The engine tick with real workers against one simulated instrument set on pseudo-terminals:
-// what the operator asks for must reach the instruments, and what they achieve the data table.
+// what the operator asks for must reach the instruments, what they achieve the data table, and a
+// flow that cannot follow its setpoint the operator.
 #include "engine/EngineTick.h"
+#include "engine/FlowDeviationWatch.h"
 #include "engine/PlainEngineHost.h"
+#include "mfc/AlicatMFCThread.h"
 #include "platform/Clock.h"
 #include "platform/LocaleSettings.h"
 #include "platform/MainThreadGate.h"
@@ -18,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -45,7 +49,7 @@ double LastFirstCell(const std::vector<std::string>& lines) {
 
 } // namespace
 
-TEST(EngineTickOnTheSimulatedRig, RequestsReachTheInstrumentsAndFlowsTheTable) {
+TEST(EngineTickOnTheSimulatedRig, RequestsReachTheInstrumentsFlowsTheTableAndAHeldFlowIsTold) {
     ScopedLocaleSettings locale({'.', ':'});
     ScopedRecordingMessages messages;
     QueueMainThreadGate gate;
@@ -78,7 +82,7 @@ TEST(EngineTickOnTheSimulatedRig, RequestsReachTheInstrumentsAndFlowsTheTable) {
     ASSERT_EQ(mfcA.DevType, dtMFCA);
     const double fullScaleA = mfcA.FlowUnitDevice.GasFlowMax;
     for (TDeviceInfo& device : DevicesLocal) {
-        device.FlowStartTime = GetClock().Now();
+        device.MarkFlowStart();
         if (device.DevType == dtPump) {
             device.FluidID = 1001;
             device.ControlMode = dcmSegment;
@@ -132,6 +136,45 @@ TEST(EngineTickOnTheSimulatedRig, RequestsReachTheInstrumentsAndFlowsTheTable) {
     EXPECT_TRUE(programArrived) << "the planned program reaches the pump: " << plan.Command
                                 << seen();
     EXPECT_NEAR(flowA, fullScaleA / 2, 0.05 * fullScaleA) << "ml/min in the data table" << seen();
+
+    // The rig holds MFC A's flow at 20 % of full scale, as an empty gas cylinder would: the
+    // deviation is told once it lasted the device's delay (a setting, made short here), and so
+    // is the flow's return once the hold is lifted. The console's tick: the engine, then the
+    // watch.
+    TFlowDeviationWatch watch;
+    std::vector<std::string> told;
+    auto lastTick = std::chrono::steady_clock::now();
+    const auto tickUntil = [&](std::size_t lines) {
+        return ServeUntilExplained(gate, [&] {
+            if (std::chrono::steady_clock::now() - lastTick >= 250ms) {
+                lastTick = std::chrono::steady_clock::now();
+                engine.Tick(host);
+                watch.Check(DevicesLocal, lastTick,
+                            [&told](const std::string& line) { told.push_back(line); });
+            }
+            return told.size() >= lines;
+        });
+    };
+    const TWaitWitness deviations("the deviation watch", [&] {
+        std::ostringstream text;
+        text << "MFC A at " << DevicesLocal[0].ThreadMFC->GUIIn.DeviceStatus.FlowRate_mass / 640
+             << " %; told:";
+        for (const std::string& line : told)
+            text << "\n  " << line;
+        return text.str();
+    });
+    DevicesLocal[0].DeviationDelay_s = 1;
+    std::ostringstream out, err;
+    rig.Control("limit-flow " + portA + " 20", out, err);
+    ASSERT_EQ(err.str(), "");
+    ASSERT_TRUE(tickUntil(1));
+    const std::string deviation = "Flow deviation on " + portA + " - " + DevicesLocal[0].NameRole +
+                                  ": setpoint 50 %, achieved ";
+    EXPECT_EQ(told[0].rfind(deviation, 0), 0u) << told[0];
+    EXPECT_TRUE(told[0].ends_with(" % for 1 s")) << told[0];
+    rig.Control("limit-flow " + portA + " off", out, err);
+    ASSERT_TRUE(tickUntil(2));
+    EXPECT_EQ(told, (std::vector<std::string>{told[0], FlowBackAtSetpointLine(DevicesLocal[0])}));
 
     EXPECT_TRUE(StopAllWorkers(gate, 60s)) << seen();
     EXPECT_TRUE(Received(options.JournalPath, portA, "A0\\r")) << seen();

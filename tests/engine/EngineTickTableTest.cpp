@@ -1,5 +1,7 @@
-// The data table's columns follow the devices whose workers run, a device without one holds
-// nothing back, and every row lines up with its heading.
+// The data table: a row every 3 s once every MFC whose worker runs has delivered fresh status
+// since the row before, in whatever ticks; its columns follow the devices whose workers run, a
+// device without one holds nothing back, and every row lines up with its heading.
+#include "engine/DataTable.h"
 #include "engine/EngineTickFixture.h"
 #include "program/UnitUtils.h"
 
@@ -37,6 +39,97 @@ std::vector<std::string> HeadingPorts(const std::vector<std::string>& lines) {
 }
 
 } // namespace
+
+// Controllers deliver at the pace of their serial exchanges, not of the tick: a row is written
+// every 3 s, on the third tick after the last row however the timer's ticks jitter, from each
+// MFC's latest flow, once every MFC has delivered since the last row.
+TEST_F(EngineTickTest, RowsComeEveryThreeSecondsFromStatusOfAnyTickSinceTheLastRow) {
+    struct TRow {
+        int tick;         // the tick that writes the row
+        int tickA, tickB; // the ticks of the flows in its cells
+    };
+    const struct {
+        const char* deliveries;
+        double tickPeriod_s;
+        int everyA, phaseA, everyB, phaseB; // an MFC delivers in ticks t with t % every == phase
+        std::vector<TRow> rows;
+    } cases[] = {
+        {"both in every tick", 1.0, 1, 0, 1, 0, {{1, 1, 1}, {4, 4, 4}, {7, 7, 7}, {10, 10, 10}}},
+        {"in ticks of their own", 1.0, 2, 0, 2, 1, {{2, 2, 1}, {5, 4, 5}, {8, 8, 7}, {11, 10, 11}}},
+        {"one slower than the pace holds the row back",
+         1.0,
+         1,
+         0,
+         4,
+         0,
+         {{4, 4, 4}, {8, 8, 8}, {12, 12, 12}}},
+        {"ticks a little early", 0.95, 1, 0, 1, 0, {{1, 1, 1}, {4, 4, 4}, {7, 7, 7}, {10, 10, 10}}},
+        {"ticks a little late", 1.05, 1, 0, 1, 0, {{1, 1, 1}, {4, 4, 4}, {7, 7, 7}, {10, 10, 10}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.deliveries);
+        DevicesLocal.clear();
+        mfcs.clear();
+        clock = ManualClock(start);
+        host = std::make_unique<TPlainEngineHost>(logFolder.string());
+        engine = TEngineTick();
+        AddMFC("COM3", dcmDirect, "", 10);
+        AddMFC("COM4", dcmDirect, "", 10);
+
+        // A flow of tick/100 of full scale: 5 ml/min per tick of 500 ml/min, so every cell says
+        // in which tick its flow was delivered.
+        std::vector<std::string> expected;
+        for (const TRow& row : c.rows)
+            expected.push_back(DataRowStamp(start + row.tick * c.tickPeriod_s * Second) +
+                               DataRowCell(5.0 * row.tickA) + DataRowCell(5.0 * row.tickB));
+        for (int tick = 1; tick <= 12; ++tick) {
+            AdvanceTo(tick * c.tickPeriod_s);
+            if (tick % c.everyA == c.phaseA)
+                DeliverStatus(*mfcs[0], tick / 100.0);
+            if (tick % c.everyB == c.phaseB)
+                DeliverStatus(*mfcs[1], tick / 100.0);
+            engine.Tick(*host);
+        }
+        std::vector<std::string> rows;
+        for (const std::string& line : host->DataLines)
+            if (!IsHeading(line))
+                rows.push_back(line);
+        EXPECT_EQ(rows, expected);
+    }
+}
+
+// A cell holds a flow converted into the device's unit when it was delivered: after the operator
+// changed the unit, the row waits for a flow in the new one rather than put the old figure under
+// the new heading.
+TEST_F(EngineTickTest, ARowWaitsForAFlowInTheDevicesNewUnit) {
+    AddMFC("COM3", dcmDirect, "", 10);
+    AddMFC("COM4", dcmDirect, "", 10);
+    AdvanceTo(1);
+    DeliverStatus(*mfcs[0], 0.1);
+    DeliverStatus(*mfcs[1], 0.1);
+    engine.Tick(*host);
+    ASSERT_EQ(host->DataLines.size(), 5u);
+
+    AdvanceTo(3);
+    DeliverStatus(*mfcs[0], 0.1);
+    engine.Tick(*host);
+    DevicesLocal[0].FlowUnitUser = InitialFlowUnitUlPerMin();
+    DevicesLocal[0].FlowUnitUser.GasMolarMass = NitrogenMolarMass;
+    AdvanceTo(4);
+    DeliverStatus(*mfcs[1], 0.1);
+    engine.Tick(*host);
+    EXPECT_EQ(host->DataLines.size(), 5u) << host->DataLines.back();
+
+    AdvanceTo(5);
+    DeliverStatus(*mfcs[0], 0.1);
+    engine.Tick(*host);
+    ASSERT_EQ(host->DataLines.size(), 10u);
+    EXPECT_EQ(Trim(host->DataLines[8]),
+              "-               Time |          µl/min |          ml/min |");
+    const std::string cell = host->DataLines[9].substr(23, 18);
+    EXPECT_EQ(cell, DataRowCell(DevicesLocal[0].FlowUnitUser.GasFlowValue)) << "the fresh flow";
+    EXPECT_NE(cell, DataRowCell(50)) << "not the ml/min figure";
+}
 
 // After a change of the running workers the next row comes under a new heading block at once,
 // not at the next multiple of 30 lines, and every row has as many cells as its heading columns.

@@ -1,9 +1,11 @@
-// The watch over controllers that stop delivering status while their worker runs.
+// The watch over devices that stop answering while their worker runs.
 #include "engine/StatusWatch.h"
 #include "mfc/AlicatMFCThread.h"
+#include "pump/PSD4_Thread.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -21,30 +23,69 @@ struct TWatchedDevice {
     TDeviceInfo device;
 };
 
+// A pump whose worker is never started. Its worker hands over a status on every pass, answered
+// or not; only the time of the pump's last valid reply says that the pump answers.
+struct TWatchedPump {
+    TWatchedPump() {
+        device.COMPort = "COM5";
+        device.DevType = dtPump;
+        device.ThreadPump = worker.get();
+    }
+    void Pass(bool answered) {
+        worker->GUIIn.DataTime += 0.0001;
+        if (answered)
+            worker->GUIIn.AnswerTime = worker->GUIIn.DataTime;
+    }
+    std::unique_ptr<TPSD4Thread> worker = std::make_unique<TPSD4Thread>();
+    TDeviceInfo device;
+};
+
 } // namespace
 
-TEST(StatusWatch, NamesAQuietControllerOnceAndAgainWhenItAnswers) {
-    TWatchedDevice watched;
-    TStatusWatch watch;
-    std::vector<std::string> lines;
-    const auto log = [&lines](const std::string& line) { lines.push_back(line); };
-    const TStatusWatch::TimePoint start{};
-    auto now = start + 1s;
-    watched.worker->GUIIn.DeviceStatus.DataTime = 1.0;
-    // Checks a second apart, as the engine ticks; fresh status for a while, then none.
-    for (int second = 0; second < 5; ++second, now += 1s) {
-        watched.worker->GUIIn.DeviceStatus.DataTime += 0.0001;
-        watch.Check({watched.device}, now, log);
+TEST(StatusWatch, NamesAQuietDeviceOnceAndAgainWhenItAnswers) {
+    TWatchedDevice mfc;
+    TWatchedPump pump;
+    mfc.worker->GUIIn.DeviceStatus.DataTime = 1.0;
+    pump.worker->GUIIn.DataTime = 1.0;
+    const struct {
+        const char* device;
+        TDeviceInfo record;
+        std::function<void(bool answered)> pass;
+    } cases[] = {
+        {"an MFC", mfc.device,
+         [&mfc](bool answered) {
+             if (answered)
+                 mfc.worker->GUIIn.DeviceStatus.DataTime += 0.0001;
+         }},
+        {"a pump whose worker goes on passing", pump.device,
+         [&pump](bool answered) { pump.Pass(answered); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.device);
+        const std::string port = c.record.COMPort;
+        TStatusWatch watch;
+        std::vector<std::string> lines;
+        const auto log = [&lines](const std::string& line) { lines.push_back(line); };
+        auto now = TStatusWatch::TimePoint{} + 1s;
+        // Checks a second apart, as the engine ticks; answers for a while, then none.
+        for (int second = 0; second < 5; ++second, now += 1s) {
+            c.pass(true);
+            watch.Check({c.record}, now, log);
+        }
+        for (int second = 0; second < 10; ++second, now += 1s) {
+            c.pass(false);
+            watch.Check({c.record}, now, log);
+        }
+        EXPECT_TRUE(lines.empty());
+        for (int second = 0; second < 10; ++second, now += 1s) {
+            c.pass(false);
+            watch.Check({c.record}, now, log);
+        }
+        EXPECT_EQ(lines, std::vector<std::string>{NoStatusLine(port, 10)});
+        c.pass(true);
+        watch.Check({c.record}, now, log);
+        EXPECT_EQ(lines, (std::vector<std::string>{NoStatusLine(port, 10), StatusAgainLine(port)}));
     }
-    for (int second = 0; second < 10; ++second, now += 1s)
-        watch.Check({watched.device}, now, log);
-    EXPECT_TRUE(lines.empty());
-    for (int second = 0; second < 10; ++second, now += 1s)
-        watch.Check({watched.device}, now, log);
-    EXPECT_EQ(lines, std::vector<std::string>{NoStatusLine("COM3", 10)});
-    watched.worker->GUIIn.DeviceStatus.DataTime += 0.0001;
-    watch.Check({watched.device}, now, log);
-    EXPECT_EQ(lines, (std::vector<std::string>{NoStatusLine("COM3", 10), StatusAgainLine("COM3")}));
 }
 
 TEST(StatusWatch, InitialisationAHeldMainThreadAndAStoppedWorkerAreNotQuiet) {

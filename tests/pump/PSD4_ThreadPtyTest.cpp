@@ -28,6 +28,8 @@ TEST(PSD4ThreadPty, KeepsThePumpOnTheRequestedProgramAndStopsItOnTerminate) {
     // What the worker's creator does before it starts the worker.
     TPSD4Thread worker;
     ASSERT_NO_FATAL_FAILURE(Prepare(worker, rig));
+    // The frames are compared one by one here; the status polls have a test of their own.
+    worker.StatusPoll_s = 3600;
     worker.Start();
     const auto watched = WatchWorker(worker);
 
@@ -126,4 +128,59 @@ TEST(PSD4ThreadPty, UnpluggedPumpEndsTheWorkerWithFailedToTerminate) {
     EXPECT_FALSE(worker.GUIIn.SafeStopConfirmed);
     EXPECT_EQ(worker.GUIIn.Command, "") << "the pump was not seen to stop";
     EXPECT_EQ(messages.recorder.Messages(), Frames{"Set pump states failed. Used string: "});
+}
+
+// With nothing to send the worker asks the pump for its status now and then, without sending
+// its program again: a pump that stops answering shows as an answer time that stands still, and
+// its return as one that moves on.
+TEST(PSD4ThreadPty, AnIdleWorkerPollsThePumpSoThatItsSilenceShows) {
+    ScopedRecordingMessages messages;
+    TScopedQueueGate scoped;
+    auto& gate = scoped.gate;
+    TPumpTestRig rig(10.0);
+    TPSD4Thread worker;
+    ASSERT_NO_FATAL_FAILURE(Prepare(worker, rig));
+    worker.StatusPoll_s = 0.2;
+    worker.Pump->COM->fReadoutTimeoutMS = 300; // a silent pump is given up on sooner
+    worker.GUIOut.Command = ProgramA;
+    worker.GUIOut.Setpoint = 0.4;
+    worker.Start();
+    const auto watched = WatchWorker(worker);
+    ASSERT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker.GUIIn.Setpoint == 0.4; }, 20s));
+
+    const std::string poll = "/1Q\\r";
+    const auto pollsSince = [&](std::size_t mark) {
+        return CountOf(rig.ReceivedSince(mark), poll);
+    };
+    std::size_t mark = rig.Received().size();
+    double answered = worker.GUIIn.AnswerTime;
+    EXPECT_TRUE(ServeUntilExplained(
+        gate, [&] { return pollsSince(mark) >= 2 && worker.GUIIn.AnswerTime > answered; }, 20s));
+    for (const std::string& frame : rig.ReceivedSince(mark))
+        EXPECT_EQ(frame, poll) << "a steady pump gets status polls only";
+
+    // Silent: the answer time stands still. A poll is handed over before the next one is sent,
+    // so once the second poll since the silence has arrived the first one's (lost) answer is in,
+    // and once the third has, the second one's.
+    rig.Server().SetSilent(true);
+    mark = rig.Received().size();
+    ASSERT_TRUE(ServeUntilExplained(
+        gate, [&] { return pollsSince(mark) >= 2; }, 20s));
+    answered = worker.GUIIn.AnswerTime;
+    ASSERT_TRUE(ServeUntilExplained(
+        gate, [&] { return pollsSince(mark) >= 3; }, 20s));
+    EXPECT_EQ(worker.GUIIn.AnswerTime, answered);
+
+    rig.Server().SetSilent(false);
+    EXPECT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker.GUIIn.AnswerTime > answered; }, 20s));
+    EXPECT_EQ(worker.Pump->LastCommand, ProgramA) << "polls leave the program alone";
+    EXPECT_EQ(messages.recorder.Messages(), Frames{"Set pump states failed. Used string: "})
+        << "the driver's one box for the silence";
+
+    worker.GUIOut.ToTerminate = true;
+    ASSERT_TRUE(ServeUntilExplained(
+        gate, [&] { return worker.GUIIn.IsTerminated; }, 20s));
+    worker.Join();
 }

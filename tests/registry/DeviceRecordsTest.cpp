@@ -134,14 +134,27 @@ TEST_F(DeviceListTest, StoreWritesBackOnlyToAnExistingPort) {
     EXPECT_EQ(IndexOfDevice("COM3"), -1);
 }
 
-TEST(DeviceRecords, ElapsedMinutesFollowTheClock) {
-    ManualClock clock(EncodeDateTime(2026, 12, 10, 8, 0, 0));
-    SetClock(&clock);
-    TDeviceInfo device;
-    device.FlowStartTime = clock.Now();
-    clock.AdvanceMs(3600 * 1000);
-    EXPECT_NEAR(device.Elapsed_min(), 60.0, 1e-6);
-    clock.AdvanceMs(1);
-    EXPECT_NEAR(device.Elapsed_min(), 60.0 + 1.0 / 60000, 1e-7);
-    SetClock(nullptr);
+// Elapsed minutes count on the steady clock from the start's mark; the record also keeps the
+// start as a local date-time. A wall clock set back or forward meanwhile changes neither.
+TEST(DeviceRecords, ElapsedMinutesFollowTheSteadyClockNotTheWallClock) {
+    const double start = EncodeDateTime(2026, 10, 25, 1, 30, 0);
+    const struct {
+        const char* step;
+        double hours;
+    } steps[] = {{"no step", 0}, {"set back an hour", -1}, {"set forward an hour", +1}};
+    for (const auto& c : steps) {
+        SCOPED_TRACE(c.step);
+        ManualClock clock(start);
+        SetClock(&clock);
+        TDeviceInfo device;
+        device.MarkFlowStart();
+        EXPECT_EQ(device.FlowStartTime, start);
+        clock.AdvanceMs(20 * 60 * 1000);
+        clock.Set(clock.Now() + c.hours / 24);
+        clock.AdvanceMs(40 * 60 * 1000);
+        EXPECT_NEAR(device.Elapsed_min(), 60.0, 1e-6);
+        clock.AdvanceMs(1);
+        EXPECT_NEAR(device.Elapsed_min(), 60.0 + 1.0 / 60000, 1e-7);
+        SetClock(nullptr);
+    }
 }

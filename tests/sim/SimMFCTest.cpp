@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -138,6 +139,34 @@ TEST(SimMFC, FlowFollowsTheSetpointWithAFirstOrderLagAndTheTotalizerIntegratesIt
     EXPECT_NEAR(mfc.Flow_mlpm(), 500 * std::exp(-1.0), 1e-9);
     mfc.Advance(71.0); // time never runs backwards
     EXPECT_NEAR(mfc.Flow_mlpm(), 500 * std::exp(-1.0), 1e-9);
+}
+
+// The flow-limit knob holds the flow below the setpoint, which the controller still reports as
+// commanded, as a gas supply running empty would; a limit above the setpoint changes nothing.
+TEST(SimMFC, AFlowLimitHoldsTheFlowBelowTheSetpointItStillReports) {
+    TSimMFC mfc(Quiet(500));
+    mfc.HandleCommand("ADCU 37 62", 0);
+    mfc.HandleCommand("A32000", 0);
+    std::string error;
+    const struct {
+        std::optional<double> Limit_pct;
+        double Flow_mlpm;
+    } steps[] = {{20.0, 100}, {80.0, 250}, {std::nullopt, 250}, {0.0, 0}};
+    double now = 0;
+    for (const auto& step : steps) {
+        ASSERT_TRUE(mfc.SetFlowLimit(step.Limit_pct, error)) << error;
+        now += 60;
+        const std::vector<std::string> fields = Fields(mfc.HandleCommand("A", now));
+        ASSERT_EQ(fields.size(), 8u);
+        EXPECT_EQ(fields[5], "+32000") << "the setpoint as commanded";
+        EXPECT_NEAR(std::stod(fields[4]), step.Flow_mlpm / 500 * 64000, 1) << fields[4];
+    }
+    for (double bad : {-1.0, 100.5, std::nan("")}) {
+        EXPECT_FALSE(mfc.SetFlowLimit(bad, error)) << bad;
+        EXPECT_FALSE(error.empty());
+    }
+    now += 60;
+    EXPECT_NEAR(std::stod(Fields(mfc.HandleCommand("A", now))[4]), 0, 1) << "the limit stays";
 }
 
 TEST(SimMFC, NoiseStaysSmall) {

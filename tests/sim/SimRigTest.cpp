@@ -53,9 +53,22 @@ TEST(SimControlLine, ParsesTheKnobsAndRefusesEverythingElse) {
         EXPECT_EQ(control->Ms, c.Ms);
         EXPECT_EQ(control->Codes.size(), c.Codes);
     }
-    for (const char* bad :
-         {"hello", "silent", "silent COM3", "silent COM3 yes", "slow COM3 -5", "slow COM3 fast",
-          "slow COM3 99999999", "state COM3 extra", "unplug", "SILENT COM3 on"}) {
+    const struct {
+        const char* Line;
+        std::optional<double> Percent;
+    } limits[] = {{"limit-flow COM3 20", 20.0},
+                  {"limit-flow COM3 12.5", 12.5},
+                  {"limit-flow COM3 off", std::nullopt}};
+    for (const auto& c : limits) {
+        const auto control = ParseSimControlLine(c.Line, error);
+        ASSERT_TRUE(control) << c.Line << ": " << error;
+        EXPECT_EQ(control->Kind, TKind::LimitFlow);
+        EXPECT_EQ(control->Percent, c.Percent) << c.Line;
+    }
+    for (const char* bad : {"hello", "silent", "silent COM3", "silent COM3 yes", "slow COM3 -5",
+                            "slow COM3 fast", "slow COM3 99999999", "state COM3 extra", "unplug",
+                            "SILENT COM3 on", "limit-flow COM3", "limit-flow COM3 120",
+                            "limit-flow COM3 -1", "limit-flow COM3 on", "limit-flow COM3 5 6"}) {
         EXPECT_FALSE(ParseSimControlLine(bad, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
     }
