@@ -24,8 +24,8 @@
 #include "console/HeldMessages.h"
 #include "console/SessionLog.h"
 #include "engine/EngineTick.h"
-#include "engine/StatusCodeWatch.h"
 #include "engine/FlowDeviationWatch.h"
+#include "engine/StatusCodeWatch.h"
 #include "engine/StatusWatch.h"
 #include "registry/Orvello_DeviceInfo.h"
 
@@ -292,6 +292,11 @@ public:
     QComboBox* ComboBoxFlowUnitPredefined = nullptr;
     QLabel* LabelUnitTemp = nullptr;
     QLabel* LabelPSI = nullptr;
+    QLabel* LabelDeviationLimit = nullptr;
+    QWidget* PanelFlowAlarm = nullptr;
+    TDoubleEdit* RtDoubleEditDeviationLimit = nullptr;
+    QLabel* LabelDeviationDelay = nullptr;
+    TDoubleEdit* RtDoubleEditDeviationDelay = nullptr;
     QGroupBox* GroupBoxConfigurePump = nullptr;
     QLabel* Label1 = nullptr;
     QLineEdit* EditPumpUnitName = nullptr;

@@ -71,6 +71,8 @@ void TFormOrvello::DeviceDetailsUI(TDirectionTo direction, TDeviceInfo& device) 
             device.FlowUnitUser.Name = EditFlowUnitName->text().toStdString();
             device.FlowUnitUser.Temperature = EditFlowUnitTemperatureC->Value();
             device.FlowUnitUser.Pressure_BarA = EditFlowUnitPressureBar->Value();
+            device.DeviationLimit_pct = RtDoubleEditDeviationLimit->Value();
+            device.DeviationDelay_s = RtDoubleEditDeviationDelay->Value();
             MM("G(gas)ID:" + std::to_string(device.FluidID) +
                " MM:" + FormatGeneral(device.FlowUnitUser.GasMolarMass));
         }
@@ -116,6 +118,8 @@ void TFormOrvello::DeviceDetailsUI(TDirectionTo direction, TDeviceInfo& device) 
     RtDoubleEditSyringeSizeµL->setVisible(pump);
     GroupBoxConfigurePump->setVisible(pump);
     GroupBoxFlowUnit->setVisible(!pump);
+    LabelDeviationLimit->setVisible(!pump);
+    PanelFlowAlarm->setVisible(!pump);
     ComboBoxDeviceFluid->setVisible(!pump);
     ComboBoxDeviceFluidPump->setVisible(pump);
     if (pump) {
@@ -132,6 +136,8 @@ void TFormOrvello::DeviceDetailsUI(TDirectionTo direction, TDeviceInfo& device) 
         EditFlowUnitName->setText(QString::fromStdString(device.FlowUnitUser.Name));
         EditFlowUnitTemperatureC->SetValue(device.FlowUnitUser.Temperature);
         EditFlowUnitPressureBar->SetValue(device.FlowUnitUser.Pressure_BarA);
+        RtDoubleEditDeviationLimit->SetValue(device.DeviationLimit_pct);
+        RtDoubleEditDeviationDelay->SetValue(device.DeviationDelay_s);
         // The list follows the device, so a later apply reads back the unit type shown.
         SelectReferenceConditionsOf(device.FlowUnitUser);
         UpdateGasFlowUnits();

@@ -259,6 +259,31 @@ QWidget* TFormOrvello::BuildConfigureTab() {
     LabelUnitTemp->hide();
     LabelPSI->hide();
 
+    // A controller whose flow stays away from its setpoint (an empty cylinder, a blocked line) is
+    // reported; how far and for how long are the device's own. One line, so the tab keeps its
+    // height.
+    LabelDeviationLimit = MakeLabel(tab, "LabelDeviationLimit", "Deviation warning");
+    PanelFlowAlarm = Named(new QWidget(tab), "PanelFlowAlarm");
+    auto* alarmLayout = new QHBoxLayout(PanelFlowAlarm);
+    alarmLayout->setContentsMargins(0, 0, 0, 0);
+    RtDoubleEditDeviationLimit = MakeNumber(PanelFlowAlarm, "RtDoubleEditDeviationLimit", 5);
+    RtDoubleEditDeviationLimit->SetMinimum(0.1);
+    RtDoubleEditDeviationLimit->SetMaximum(100);
+    RtDoubleEditDeviationLimit->SetValue(5);
+    RtDoubleEditDeviationLimit->setFixedWidth(70);
+    LabelDeviationDelay = MakeLabel(PanelFlowAlarm, "LabelDeviationDelay",
+                                    "% of full scale off its setpoint for longer than");
+    RtDoubleEditDeviationDelay = MakeNumber(PanelFlowAlarm, "RtDoubleEditDeviationDelay", 60);
+    RtDoubleEditDeviationDelay->SetMinimum(1);
+    RtDoubleEditDeviationDelay->SetMaximum(86400);
+    RtDoubleEditDeviationDelay->SetValue(60);
+    RtDoubleEditDeviationDelay->setFixedWidth(70);
+    alarmLayout->addWidget(RtDoubleEditDeviationLimit);
+    alarmLayout->addWidget(LabelDeviationDelay);
+    alarmLayout->addWidget(RtDoubleEditDeviationDelay);
+    alarmLayout->addWidget(MakeLabel(PanelFlowAlarm, "LabelDeviationDelayUnit", "s"));
+    alarmLayout->addStretch(1);
+
     GroupBoxConfigurePump =
         Named(new QGroupBox(QStringLiteral("Pump details"), tab), "GroupBoxConfigurePump");
     auto* pumpGrid = new QGridLayout(GroupBoxConfigurePump);
@@ -312,10 +337,12 @@ QWidget* TFormOrvello::BuildConfigureTab() {
     grid->addWidget(ComboBoxDeviceFluidPump, 3, 1, 1, 3);
     grid->addWidget(GroupBoxFlowUnit, 4, 0, 1, 3);
     grid->addWidget(GroupBoxConfigurePump, 4, 0, 1, 3);
+    grid->addWidget(LabelDeviationLimit, 5, 0);
+    grid->addWidget(PanelFlowAlarm, 5, 1, 1, 2);
     grid->addWidget(GroupBoxDeviceTools, 0, 3, 3, 1);
-    grid->addWidget(ButtonApplyConfiguration, 4, 3, Qt::AlignBottom);
+    grid->addWidget(ButtonApplyConfiguration, 5, 3, Qt::AlignBottom);
     grid->setColumnStretch(2, 1);
-    grid->setRowStretch(5, 1);
+    grid->setRowStretch(6, 1);
 
     connect(ButtonApplyConfiguration, &QPushButton::clicked, this,
             &TFormOrvello::ButtonApplyConfigurationClick);

@@ -20,6 +20,11 @@ struct TTip {
 };
 
 const TTip Tips[] = {
+    {"PanelFlowAlarm",
+     "A controller whose achieved flow stays further from its setpoint than this share of "
+     "its full scale for longer than this time gets <B>one warning</B> (an empty cylinder, a "
+     "blocked line), and a line when it is back. A new setpoint starts the time again. "
+     "<BC:#FFFF00>Taken with Apply configuration.</BC>"},
     {"ButtonChangeSyringe",
      "Moves the pump syringe to the bottom position. Intended for changing the syringe"
      ". <BC:#FF0000>This stops any changes to any devices while being performed.</BC>"},

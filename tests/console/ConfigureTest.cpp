@@ -2,6 +2,7 @@
 #include "ConsoleTestSupport.h"
 
 #include "console/widgets/ColorPickCombo.h"
+#include "console/widgets/DoubleEdit.h"
 
 #include <QLabel>
 
@@ -43,6 +44,28 @@ private slots:
         QCOMPARE(fixture.Messages(),
                  std::vector<std::string>{"Device thread is running, cannot proceed. Initialize "
                                           "can only be performed before Configuration is applied"});
+    }
+
+    void TheFlowDeviationSettingsAreTheDevicesOwn() {
+        TConsoleFixture fixture({MakeDemoDevice(), MakeSecondDemoDevice()});
+        TFormOrvello& window = *fixture.window;
+        window.ListAllDevices();
+        fixture.ClickRow("X-COM");
+        QVERIFY(window.PanelFlowAlarm->isVisible());
+        QCOMPARE(window.RtDoubleEditDeviationLimit->Value(), 5.0);
+        QCOMPARE(window.RtDoubleEditDeviationDelay->Value(), 60.0);
+        TConsoleFixture::TypeInto(window.RtDoubleEditDeviationLimit, "2.5");
+        TConsoleFixture::TypeInto(window.RtDoubleEditDeviationDelay, "300");
+        ConfigureFocusedDevice(window);
+        QCOMPARE(fixture.Device("X-COM").DeviationLimit_pct, 2.5);
+        QCOMPARE(fixture.Device("X-COM").DeviationDelay_s, 300.0);
+
+        // Another device shows its own, and the first one's come back with it.
+        fixture.ClickRow("X-COM2");
+        QCOMPARE(window.RtDoubleEditDeviationLimit->Value(), 5.0);
+        QCOMPARE(fixture.Device("X-COM2").DeviationLimit_pct, 5.0);
+        fixture.ClickRow("X-COM");
+        QCOMPARE(window.RtDoubleEditDeviationDelay->Value(), 300.0);
     }
 };
 
