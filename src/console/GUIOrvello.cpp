@@ -54,7 +54,30 @@ QString StateText(const TDeviceInfo& device) {
 
 } // namespace
 
-TFormOrvello::TFormOrvello(QWidget* parent) : QMainWindow(parent) {
+TFormOrvello::TFormOrvello(QWidget* parent)
+    : QMainWindow(parent),
+      guard_(*this, TReentryGuard::THooks{[this](bool held) {
+                                              // Not the window itself: its message boxes are its
+                                              // children and must stay answerable.
+                                              if (centralWidget())
+                                                  centralWidget()->setEnabled(!held);
+                                              if (menuBar())
+                                                  menuBar()->setEnabled(!held);
+                                              if (held)
+                                                  QApplication::setOverrideCursor(Qt::WaitCursor);
+                                              else
+                                                  QApplication::restoreOverrideCursor();
+                                          },
+                                          [this] { return TimerEngine && TimerEngine->isActive(); },
+                                          [this](bool run) {
+                                              if (!TimerEngine)
+                                                  return;
+                                              if (run)
+                                                  TimerEngine->start();
+                                              else
+                                                  TimerEngine->stop();
+                                          },
+                                          [this] { close(); }}) {
     setObjectName(QStringLiteral("FormOrvello"));
     // Folders and the session log first, so that every log line from here on is kept.
     const QDir base = QDir::current();
@@ -299,39 +322,4 @@ void TFormOrvello::showEvent(QShowEvent* event) {
     SplitterBottom->setSizes({std::max(lower - 150 - SplitterBottom->handleWidth(), 30), 150});
     const int width = SplitterVertical->width();
     SplitterVertical->setSizes({400, std::max(width - 400 - SplitterVertical->handleWidth(), 30)});
-}
-
-TFormOrvello::TBlockingOperation::TBlockingOperation(TFormOrvello& window, bool stopEngine)
-    : window_(window) {
-    if (window_.blockingDepth_++ == 0) {
-        // Not the window itself: its message boxes are its children and must stay answerable.
-        if (window_.centralWidget())
-            window_.centralWidget()->setEnabled(false);
-        if (window_.menuBar())
-            window_.menuBar()->setEnabled(false);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    if (stopEngine && window_.TimerEngine && window_.TimerEngine->isActive()) {
-        window_.TimerEngine->stop();
-        restartEngine_ = true;
-    }
-}
-
-TFormOrvello::TBlockingOperation::~TBlockingOperation() {
-    if (restartEngine_ && window_.TimerEngine && !window_.closing_)
-        window_.TimerEngine->start();
-    if (--window_.blockingDepth_ > 0)
-        return;
-    if (window_.centralWidget())
-        window_.centralWidget()->setEnabled(true);
-    if (window_.menuBar())
-        window_.menuBar()->setEnabled(true);
-    QApplication::restoreOverrideCursor();
-    if (window_.closePending_) {
-        // Outside the operation's own call stack, so the close never runs inside it.
-        QTimer::singleShot(0, &window_, [window = &window_] {
-            window->closePending_ = false;
-            window->close();
-        });
-    }
 }

@@ -23,6 +23,7 @@
 #include "console/ConsoleEngineHost.h"
 #include "console/HeldMessages.h"
 #include "console/SessionLog.h"
+#include "console/session/ReentryGuard.h"
 #include "engine/EngineTick.h"
 #include "engine/FlowDeviationWatch.h"
 #include "engine/StatusCodeWatch.h"
@@ -123,24 +124,17 @@ public:
     // workers stopped.
     bool TerminateThreads(double Timeout_s);
 
-    // Holds operator input (the tabs, the lists and the menus) out while an operation talks to
+    // Holds operator input out (the tabs, the lists and the menus) while an operation talks to
     // instruments from the main thread and serves events meanwhile: the device search, a pump
-    // tool, the stop of the workers. Message boxes stay answerable. With stopEngine the engine
-    // timer is stopped for the while and started again at the end. A close that arrives
-    // meanwhile (window managers deliver it to a blocked window; so does a signal) is carried
-    // out only after the last such operation has ended, never inside one. Operations may nest.
-    class TBlockingOperation {
+    // tool, a flow log save, the stop of the workers. Message boxes stay answerable. With
+    // stopEngine the engine timer is stopped for the while. The rules of what may run inside
+    // such an operation are TReentryGuard's.
+    class TBlockingOperation : public TReentryGuard::TBlockingOperation {
     public:
-        TBlockingOperation(TFormOrvello& window, bool stopEngine);
-        ~TBlockingOperation();
-        TBlockingOperation(const TBlockingOperation&) = delete;
-        TBlockingOperation& operator=(const TBlockingOperation&) = delete;
-
-    private:
-        TFormOrvello& window_;
-        bool restartEngine_ = false;
+        TBlockingOperation(TFormOrvello& window, bool stopEngine)
+            : TReentryGuard::TBlockingOperation(window.guard_, stopEngine) {}
     };
-    bool InBlockingOperation() const { return blockingDepth_ > 0; }
+    bool InBlockingOperation() const { return guard_.InBlockingOperation(); }
     // A close asked for by a signal (a terminal that closed, a service manager): as a close from
     // the window, but nobody may be there to answer a box. Every box open now is answered, and
     // every later box text goes to standard error and the session log instead.
@@ -149,7 +143,7 @@ public:
     // worker did not stop in time). The program then ends with a nonzero code.
     bool DevicesLeftUnsafe() const { return devicesLeftUnsafe_; }
     // True when a close waits for a blocking operation to end.
-    bool ClosePending() const { return closePending_; }
+    bool ClosePending() const { return guard_.ClosePending(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -394,14 +388,12 @@ private:
     TStatusWatch statusWatch_;
     TStatusCodeWatch statusCodeWatch_;
     TFlowDeviationWatch deviationWatch_;
-    bool inTick_ = false;
-    // Set while a record is being shown: values set from code then do not store anything.
-    int showingDevice_ = 0;
-    bool closing_ = false;
+    TReentryGuard guard_;
+    // The splitters take their design sizes at the first show only.
     bool shownOnce_ = false;
+    // The workers have been stopped (a close, or a stop that found all of them stopped): the
+    // destructor need not stop them again.
     bool workersStopped_ = false;
-    int blockingDepth_ = 0;
-    bool closePending_ = false;
     bool closeBySignal_ = false;
     bool devicesLeftUnsafe_ = false;
     // The lines of the last stop of the workers that name a device that may still be running.

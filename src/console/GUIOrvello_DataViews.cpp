@@ -55,10 +55,7 @@ bool TFormOrvello::FlowDataSave(bool force, const std::string& suffix) {
     // neither the workers' hand-overs (which carry the stops) nor the engine. Input stays out
     // meanwhile.
     const TBlockingOperation blocking(*this, false);
-    return engineHost_->SaveFlowLog(force, suffix, [] {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1); // not a busy spin while the disk works
-    });
+    return engineHost_->SaveFlowLog(force, suffix, [] { TReentryGuard::ServeEvents(); });
 }
 
 void TFormOrvello::ClearGraph(bool removeData) {

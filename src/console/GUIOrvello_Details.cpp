@@ -29,18 +29,6 @@ int IndexOfStoredNumber(const QComboBox& list, int number, int from) {
     return -1;
 }
 
-// Counts the nesting of displays, so that a display started inside another one still counts.
-class TShowingGuard {
-public:
-    explicit TShowingGuard(int& depth) : depth_(depth) { ++depth_; }
-    ~TShowingGuard() { --depth_; }
-    TShowingGuard(const TShowingGuard&) = delete;
-    TShowingGuard& operator=(const TShowingGuard&) = delete;
-
-private:
-    int& depth_;
-};
-
 void FillSegmentList(QTreeWidget& list, const std::string& program) {
     TSegmentEditorRows rows;
     ProgramToListView(program, rows);
@@ -99,7 +87,7 @@ void TFormOrvello::DeviceDetailsUI(TDirectionTo direction, TDeviceInfo& device) 
 
     // Values set here from code are the record's own: the fields' change handlers must not
     // store them into the focused device, which may be another one.
-    TShowingGuard guard(showingDevice_);
+    const TReentryGuard::TShowing showing(guard_);
     const std::string typeText =
         std::string(InstrumentName(device.DevType)) + " " + DeviceTypeName(device.DevType);
     LabelSelectedDeviceNameRole->setText(QString::fromStdString(device.NameRole + " " + typeText));

@@ -37,7 +37,7 @@ void TFormOrvello::RtDoubleEditDirectControlDesiredFlowEdited() {
     // Only the operator's edit is stored, and only into the focused device: a value shown from a
     // record is that record's own, and storing it would give the focused device another one's
     // setpoint.
-    if (showingDevice_ > 0)
+    if (guard_.Showing())
         return;
     TDeviceInfo device;
     if (!GetSelectedDevice(device))
@@ -126,11 +126,9 @@ void TFormOrvello::StopDeviceOutput(TDeviceInfo& device) {
 }
 
 void TFormOrvello::TimerEngineTimer() {
-    // Should anything in a tick open an event loop of its own, the timer fires again in it; that
-    // tick is skipped rather than run inside the first.
-    if (inTick_)
+    const TReentryGuard::TTick tick(guard_);
+    if (!tick.Entered())
         return;
-    inTick_ = true;
     // A box the tick raises must not hold the tick, nor every tick after it, while it is open.
     const TQtOperatorMessages::TAsynchronous notModal(*messages_);
     try {
@@ -145,5 +143,4 @@ void TFormOrvello::TimerEngineTimer() {
         // Not stacked: an open box with the same text takes the repeats.
         ShowOperatorMessage(error.what());
     }
-    inTick_ = false;
 }

@@ -59,7 +59,7 @@ bool TFormOrvello::StopWorkers(std::chrono::milliseconds timeout) {
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < slice.count()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            TReentryGuard::ServeEvents();
             if (ActiveThreadCount() == 0)
                 return;
         }
@@ -211,17 +211,11 @@ void TFormOrvello::closeEvent(QCloseEvent* event) {
         QTimer::singleShot(50, this, &TFormOrvello::close);
         return;
     }
-    if (blockingDepth_ > 0) {
-        closePending_ = true;
+    if (guard_.RequestClose() != TReentryGuard::TClose::Proceed) {
+        // Carried out after the blocking operation that runs now, or already under way.
         event->ignore();
         return;
     }
-    if (closing_) {
-        // A close asked for again while the workers are being stopped waits for that stop.
-        event->ignore();
-        return;
-    }
-    closing_ = true;
     {
         THeldOperatorMessages::TScope hold(heldMessages_);
         TerminateThreads(WorkerStopTimeout_s);
