@@ -1,35 +1,43 @@
 #pragma once
 // The engine tick's host in the console: the flow curves on the chart, the data table pane and
 // the lines behind it, the flow log files, the segment-program pane, the log pane and the lamps.
-//
-// The lamps and curves of the devices are kept here in a map by port rather than only in the
-// device records: a handler that copies a record, calls code that creates a curve and stores the
-// device, and then stores its own copy would otherwise lose the new curve. The records still
-// carry the pointers (the tick switches a device's lamp through its record); Attach puts them
-// back into any copy before it is stored.
+// It is given exactly what it draws on and whom it tells (TConsoleEngineView), not the window;
+// the device records' lamps and curves are the record owner's (TDeviceRecords).
+#include "console/session/DeviceRecords.h"
 #include "engine/EngineHost.h"
 #include "engine/FlowLogLines.h"
 #include "engine/FlowLogWriter.h"
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
-class TFormOrvello;
-class TLamp;
+class QAction;
+class QPlainTextEdit;
+class TChart;
 class TChartCurve;
+class TLamp;
 struct TDeviceInfo;
 
-struct TDeviceObjects {
-    TLamp* Led = nullptr;
-    TChartCurve* SerieSegment = nullptr;
-    TChartCurve* SerieFlow = nullptr;
+// What the host draws on and whom it tells. The widgets belong to the window and outlive the
+// host; the menu entries are read for whether curves show and the data pane follows its end.
+struct TConsoleEngineView {
+    TChart* Chart = nullptr;
+    QPlainTextEdit* DataPane = nullptr;
+    QAction* ShowPrograms = nullptr;
+    QAction* ShowFlows = nullptr;
+    QAction* AutoScroll = nullptr;
+    // The engine lamp, made after the host; read at each switch.
+    std::function<TLamp*()> EngineLed;
+    std::function<void()> UpdateSegmentsPane;
+    std::function<void(const std::string&)> Log;
+    std::function<void(const std::string&)> Warn;
 };
 
 class TConsoleEngineHost : public TEngineHost {
 public:
-    TConsoleEngineHost(TFormOrvello& form, const std::string& logFolder);
+    TConsoleEngineHost(TConsoleEngineView view, TDeviceRecords& records,
+                       const std::string& logFolder);
 
     void FlowSerie(TDeviceInfo& device, double x, double y, bool clear) override;
     int DataLineCount() const override { return static_cast<int>(dataLines_.size()); }
@@ -45,18 +53,12 @@ public:
     void MM(const std::string& message) override;
     void SwitchEngineLed(bool on) override;
 
-    // The objects of a port (created empty on first use).
-    TDeviceObjects& Objects(const std::string& port);
-    // Sets the record's lamp and curve pointers from the map.
-    void Attach(TDeviceInfo& device);
     // The device's curves, created on first use with the device's colour and symbol, hidden when
     // their kind of curve is switched off.
     TChartCurve* SegmentCurve(const TDeviceInfo& device);
     TChartCurve* FlowCurve(const TDeviceInfo& device);
     // Colour and symbol from the record, so a changed device colour shows at once.
     void StyleCurve(TChartCurve& curve, const TDeviceInfo& device) const;
-    // Every curve of the map, for time-unit changes and clearing.
-    std::vector<TChartCurve*> AllCurves(bool program) const;
 
     const TFlowLogLines& DataLines() const { return dataLines_; }
     // Empties the data table: its pane and the lines a flow log is written from, so that the
@@ -68,8 +70,8 @@ public:
     const TFlowLogWriter& FlowLog() const { return saver_; }
 
 private:
-    TFormOrvello& form_;
-    std::map<std::string, TDeviceObjects> objects_;
+    TConsoleEngineView view_;
+    TDeviceRecords& records_;
     TFlowLogLines dataLines_;
     bool hasContent_ = false;
     TFlowLogWriter saver_;

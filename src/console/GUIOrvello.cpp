@@ -85,11 +85,22 @@ TFormOrvello::TFormOrvello(QWidget* parent)
     base.mkpath(QStringLiteral("Logs"));
     logFolder_ = base.absoluteFilePath(QStringLiteral("Logs"));
     sessionLog_ = std::make_unique<TSessionLog>(logFolder_);
-    engineHost_ = std::make_unique<TConsoleEngineHost>(*this, logFolder_.toStdString());
 
     InstallPlatform();
     BuildLayout();
     BuildMenus();
+    TConsoleEngineView view;
+    view.Chart = RtGraph2DMain;
+    view.DataPane = MemoData;
+    view.ShowPrograms = ShowSegmentPrograms1;
+    view.ShowFlows = Showachievedflows1;
+    view.AutoScroll = Autoscrolltolastline1;
+    view.EngineLed = [this] { return EngineLed; };
+    view.UpdateSegmentsPane = [this] { MemoSegmentsUpdate(); };
+    view.Log = [this](const std::string& line) { MM(line); };
+    view.Warn = [this](const std::string& line) { Warn(line); };
+    engineHost_ =
+        std::make_unique<TConsoleEngineHost>(std::move(view), records_, logFolder_.toStdString());
     FormCreate();
 }
 
@@ -240,10 +251,7 @@ bool TFormOrvello::GetSelectedDevice(TDeviceInfo& device) {
         MM("Cannot proceed: No valid device selected.");
         return false;
     }
-    if (!FindDeviceByPort(row->text(0).toStdString(), device))
-        return false;
-    engineHost_->Attach(device);
-    return true;
+    return records_.Fetch(row->text(0).toStdString(), device);
 }
 
 int TFormOrvello::GetDPIScaling() const {
@@ -293,18 +301,13 @@ void TFormOrvello::ShowDeviceRowState(const TDeviceInfo& device) {
 }
 
 bool TFormOrvello::StoreShownDevice(TDeviceInfo device) {
-    TDeviceInfo current;
-    if (FindDeviceByPort(device.COMPort, current))
-        device.LastHandled = current.LastHandled; // the tick may have run in a nested event loop
-    engineHost_->Attach(device);
-    return StoreDevice(device);
+    return records_.Store(std::move(device));
 }
 
 void TFormOrvello::ShowFocusedDeviceLast() {
     TDeviceInfo focused;
     QTreeWidgetItem* row = ListViewDevices->FocusedRow();
-    if (row && FindDeviceByPort(row->text(0).toStdString(), focused)) {
-        engineHost_->Attach(focused);
+    if (row && records_.Fetch(row->text(0).toStdString(), focused)) {
         DeviceDetailsUI(tdGUI, focused);
     }
 }

@@ -106,6 +106,9 @@ public:
     double TimeUnitFactor() const { return timeUnitFactor_; }
     const std::string& TimeUnitLetter() const { return timeUnitLetter_; }
     TConsoleEngineHost& EngineHost() { return *engineHost_; }
+    // The device records with their lamps and curves: the window's one way to read and store a
+    // record.
+    TDeviceRecords& Records() { return records_; }
     // Where the flow logs and the session log go: "Logs" under the working directory at start.
     const QString& LogFolder() const { return logFolder_; }
     QString SessionLogPath() const;
@@ -383,6 +386,7 @@ private:
     std::string timeUnitLetter_ = "m";
     QString logFolder_;
     std::unique_ptr<TSessionLog> sessionLog_;
+    TDeviceRecords records_;
     std::unique_ptr<TConsoleEngineHost> engineHost_;
     TEngineTick engineTick_;
     TStatusWatch statusWatch_;

@@ -31,10 +31,16 @@ void TFormOrvello::ButtonApplyConfigurationClick() {
         return;
     }
 
-    TDeviceObjects& objects = engineHost_->Objects(device.COMPort);
+    TDeviceObjects& objects = records_.Objects(device.COMPort);
     const bool hadWorker = device.ThreadMFC || device.ThreadPump;
-    if (device.StartThread())
+    if (records_.StartWorker(device.COMPort)) {
         objects.Led = AddLedForThread();
+        // The copy learns of its worker: it is shown and stopped through it below.
+        TDeviceInfo started;
+        records_.Fetch(device.COMPort, started);
+        device.ThreadMFC = started.ThreadMFC;
+        device.ThreadPump = started.ThreadPump;
+    }
     if (objects.Led) {
         const int s = GetDPIScaling();
         objects.Led->SetColors(OpaqueQColor(device.Color), QColor(0, 255, 0));

@@ -44,7 +44,7 @@ void TFormOrvello::SegmentSerie(TDeviceInfo& device) {
     if (n > 0 && device.SegmentProgramTermination == tspttKeep)
         curve->AddXY(1.01 * previous.Time, previous.Setpoint);
     StoreShownDevice(device);
-    engineHost_->Attach(device);
+    records_.Attach(device);
 }
 
 bool TFormOrvello::FlowDataSave(bool force, const std::string& suffix) {
@@ -63,7 +63,7 @@ void TFormOrvello::ClearGraph(bool removeData) {
         return;
     for (int i = 0; i < ListViewDevices->topLevelItemCount(); ++i) {
         const std::string port = ListViewDevices->topLevelItem(i)->text(0).toStdString();
-        TDeviceObjects& objects = engineHost_->Objects(port);
+        TDeviceObjects& objects = records_.Objects(port);
         if (objects.SerieSegment)
             objects.SerieSegment->Clear();
         if (objects.SerieFlow)
@@ -96,7 +96,7 @@ void TFormOrvello::ShowTable1Click(QAction* sender) {
 
 void TFormOrvello::ShowSegmentPrograms1Click() {
     const bool show = ShowSegmentPrograms1->isChecked();
-    for (TChartCurve* curve : engineHost_->AllCurves(true))
+    for (TChartCurve* curve : records_.AllCurves(true))
         curve->SetVisible(show);
     RtGraph2DMain->Replot();
     MemoSegmentsUpdate();
@@ -104,7 +104,7 @@ void TFormOrvello::ShowSegmentPrograms1Click() {
 
 void TFormOrvello::Showachievedflows1Click() {
     const bool show = Showachievedflows1->isChecked();
-    for (TChartCurve* curve : engineHost_->AllCurves(false))
+    for (TChartCurve* curve : records_.AllCurves(false))
         curve->SetVisible(show);
     RtGraph2DMain->Replot();
     MemoSegmentsUpdate();

@@ -123,7 +123,7 @@ void TFormOrvello::RemoveLampsOfStoppedDevices() {
         TDeviceInfo& device = DevicesLocal[i];
         if (HasWorker(device))
             continue; // a worker that did not stop keeps its lamp
-        TDeviceObjects& objects = EngineHost().Objects(device.COMPort);
+        TDeviceObjects& objects = records_.Objects(device.COMPort);
         // Deleted at once, so that the next lamp takes the place this one leaves.
         delete objects.Led;
         objects.Led = nullptr;
@@ -144,7 +144,7 @@ void TFormOrvello::MarkStoppedDevicesUnconfigured() {
         DevicesLocal[i].FluidID = 0;
         DevicesLocal[i].SegmentProgram.clear();
         TDeviceInfo device = DevicesLocal[i];
-        EngineHost().Attach(device);
+        records_.Attach(device);
         DeviceDetailsUI(tdGUI, device);
         StoreShownDevice(device);
     }

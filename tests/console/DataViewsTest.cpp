@@ -101,7 +101,7 @@ private slots:
         ConfigureFocusedDevice(window);
         ShowTab(window, "TabSheetSegment");
         TConsoleFixture::Click(window.ButtonSegmentProgramStart);
-        const TDeviceObjects& curves = window.EngineHost().Objects("X-COM");
+        const TDeviceObjects& curves = window.Records().Objects("X-COM");
         QVERIFY(curves.SerieSegment && curves.SerieFlow);
         // The start stored its copy of the record after the flow curve was made inside it; the
         // record still knows both curves.
@@ -134,7 +134,7 @@ private slots:
         ConfigureFocusedDevice(window);
         ShowTab(window, "TabSheetSegment");
         TConsoleFixture::Click(window.ButtonSegmentProgramStart);
-        const TDeviceObjects& curves = window.EngineHost().Objects("X-COM");
+        const TDeviceObjects& curves = window.Records().Objects("X-COM");
         QVERIFY(curves.SerieSegment && curves.SerieFlow);
         QVERIFY(!curves.SerieSegment->IsVisible());
         QVERIFY(!curves.SerieFlow->IsVisible());

@@ -19,7 +19,7 @@ QStringList LogFiles(const QString& folder, const QString& suffix) {
 }
 
 int FlowPoints(TConsoleFixture& fixture, const std::string& port) {
-    TChartCurve* curve = fixture.window->EngineHost().Objects(port).SerieFlow;
+    TChartCurve* curve = fixture.window->Records().Objects(port).SerieFlow;
     return curve ? curve->PointCount() : 0;
 }
 
