@@ -2,6 +2,7 @@
 
 #include "console/DeviceListView.h"
 #include "console/QtDiagnosticsViewer.h"
+#include "console/QtFileDialogs.h"
 #include "console/QtLocale.h"
 #include "console/QtMainThreadGate.h"
 #include "console/QtOperatorMessages.h"
@@ -11,6 +12,7 @@
 #include "console/widgets/WarningsButton.h"
 #include "gas/GasTable.h"
 #include "platform/Diagnostics.h"
+#include "platform/FileDialogs.h"
 #include "platform/MainThreadGate.h"
 #include "platform/OperatorMessages.h"
 #include "program/UnitUtils.h"
@@ -130,7 +132,16 @@ void TFormOrvello::InstallPlatform() {
     messages_->SetNotShownLog([this](const std::string& line) { MM(line); });
     SetOperatorMessages(messages_.get());
     diagnostics_ = std::make_unique<TDiagnosticsViewer>();
+    diagnostics_->setObjectName(QStringLiteral("FormDiagnostics"));
     SetDiagnostics(diagnostics_.get());
+    // A child of the window: it goes with it.
+    SetFileDialogs(new TQtFileDialogs(this));
+}
+
+void TFormOrvello::Diagnostics1Click() {
+    diagnostics_->show();
+    diagnostics_->raise();
+    diagnostics_->activateWindow();
 }
 
 QString TFormOrvello::SessionLogPath() const {

@@ -165,6 +165,8 @@ private:
     void FillDeviceList();
     void FillFluidLists();
     void InstallPlatform();
+    // Opens the window of the diagnostic messages.
+    void Diagnostics1Click();
     void WireTips();
 
     // Device list.
@@ -363,6 +365,7 @@ public:
     QAction* Minute1 = nullptr;
     QAction* Hour1 = nullptr;
     QAction* Day1 = nullptr;
+    QAction* Diagnostics1 = nullptr;
     QAction* ShowTable1 = nullptr;
     QAction* ShowSegmentProgram1 = nullptr;
     QAction* ShowData1 = nullptr;

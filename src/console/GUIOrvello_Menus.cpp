@@ -59,6 +59,9 @@ void TFormOrvello::BuildMenus() {
     connect(Minute1, &QAction::triggered, this, [this] { SetTimeUnit("MINUTE"); });
     connect(Hour1, &QAction::triggered, this, [this] { SetTimeUnit("HOUR"); });
     connect(Day1, &QAction::triggered, this, [this] { SetTimeUnit("DAY"); });
+    // The units' diagnostic messages, for whoever looks after a rig that misbehaves.
+    Diagnostics1 = AddEntry(preferences, "Diagnostics1", "Diagnostic messages...");
+    connect(Diagnostics1, &QAction::triggered, this, &TFormOrvello::Diagnostics1Click);
 
     QMenu* data = AddMenu(MainMenu1, "Graph1", "Data");
     ShowTable1 = AddToggle(data, "ShowTable1", "Show Graph", true);

@@ -5,7 +5,6 @@
 // type, note with spaces); every change is stored at once as the device's program, and showing
 // the device again refills the list from what was stored.
 #include "console/GUIOrvello.h"
-#include "console/QtFileDialogs.h"
 #include "console/widgets/DoubleEdit.h"
 #include "platform/OperatorMessages.h"
 #include "program/NumberFormat.h"
@@ -122,7 +121,6 @@ private:
 
 void TFormOrvello::WireSegmentEditor() {
     segmentProgramFolder_ = QDir::current().absoluteFilePath(QStringLiteral("Segment Programs"));
-    SetFileDialogs(new TQtFileDialogs(this));
 
     for (const auto& sample : SampleRows) {
         auto* row = new QTreeWidgetItem(ListViewSegmentProgram);

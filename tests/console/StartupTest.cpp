@@ -213,6 +213,17 @@ private slots:
         QVERIFY(text.contains(" line 0\r\n"));
         QVERIFY(text.contains(" line " + QByteArray::number(lines - 1) + "\r\n"));
     }
+
+    void ThePreferencesMenuOpensTheDiagnosticMessages() {
+        TConsoleFixture fixture;
+        QWidget* viewer = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->objectName() == QLatin1String("FormDiagnostics"))
+                viewer = widget;
+        QVERIFY(viewer && !viewer->isVisible());
+        fixture.Find<QAction>("Diagnostics1")->trigger();
+        QVERIFY(viewer->isVisible());
+    }
 };
 
 QTEST_MAIN(StartupTest)
