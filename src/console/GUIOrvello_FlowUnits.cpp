@@ -196,12 +196,7 @@ void TFormOrvello::UpdateGasFlowUnits() {
     LabelSpecifiedFlowUnit->setText(QString::fromStdString(unitName));
     LabelDirectControlMaxFlowUnit->setText(QString::fromStdString(unitName));
     const auto plan = [&](double percent) {
-        TPumpSpeedDetails details{};
-        details.Init();
-        details.SyringeVolume_µl = device.SyringeSizeµL;
-        details.DesiredDispense_µgpm = percent / 100 * device.MaxFlow_µlpm * 1000;
-        PlanPumpDispense(details);
-        return details;
+        return PumpPlanForPercent(device.SyringeSizeµL, device.MaxFlow_µlpm, percent);
     };
     const TPumpSpeedDetails segment = plan(RtDoubleEditSegmentFlow->Value());
     LabelResultingFlowinSpecifiedUnit->setText(PumpText(segment, unitName));
