@@ -1,6 +1,6 @@
 // Arbitrary recipe text: evaluation must end with either an accepted mixture or a fault text,
 // never a crash, and never both an accepted result and a fault.
-#include "gas/RecipeEvaluation.h"
+#include "mixture/RecipeEvaluation.h"
 #include "platform/RecordingMessages.h"
 #include "registry/Orvello_DeviceInfo.h"
 
