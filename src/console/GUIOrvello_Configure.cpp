@@ -32,7 +32,7 @@ void TFormOrvello::ButtonApplyConfigurationClick() {
     }
 
     TDeviceObjects& objects = engineHost_->Objects(device.COMPort);
-    const bool hadWorker = device.ThreadMFC || device.ThreadPump;
+    const bool hadWorker = HasWorker(device);
     if (device.StartThread())
         objects.Led = AddLedForThread();
     if (objects.Led) {
@@ -56,7 +56,7 @@ void TFormOrvello::ButtonDeviceInitializeClick() {
     TDeviceInfo device;
     if (!GetSelectedDevice(device))
         return;
-    if (device.ThreadMFC || device.ThreadPump) {
+    if (HasWorker(device)) {
         ShowOperatorMessage("Device thread is running, cannot proceed. Initialize can only be "
                             "performed before Configuration is applied");
         return;

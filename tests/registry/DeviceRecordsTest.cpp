@@ -134,6 +134,18 @@ TEST_F(DeviceListTest, StoreWritesBackOnlyToAnExistingPort) {
     EXPECT_EQ(IndexOfDevice("COM3"), -1);
 }
 
+TEST(DeviceRecords, MarkUnconfiguredDropsTheFluidAndTheProgramOnly) {
+    TDeviceInfo device = KnownDevices[1];
+    device.FluidID = 8;
+    device.SegmentProgram = "1 10 Step\r\n";
+    MarkUnconfigured(device);
+    EXPECT_EQ(device.FluidID, 0);
+    EXPECT_EQ(device.SegmentProgram, "");
+    EXPECT_EQ(device.NameRole, KnownDevices[1].NameRole);
+    EXPECT_EQ(device.Color, KnownDevices[1].Color);
+    EXPECT_EQ(device.FlowUnitDevice.GasFlowMax, KnownDevices[1].FlowUnitDevice.GasFlowMax);
+}
+
 // Elapsed minutes count on the steady clock from the start's mark; the record also keeps the
 // start as a local date-time. A wall clock set back or forward meanwhile changes neither.
 TEST(DeviceRecords, ElapsedMinutesFollowTheSteadyClockNotTheWallClock) {
