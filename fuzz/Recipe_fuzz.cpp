@@ -1,6 +1,8 @@
 // Arbitrary recipe text: evaluation must end with either an accepted mixture or a fault text,
-// never a crash, and never both an accepted result and a fault.
-#include "gas/RecipeEvaluation.h"
+// never a crash, and never both an accepted result and a fault. Turning it into segments must
+// give either segments or a refusal, never both.
+#include "mixture/MixtureSegments.h"
+#include "mixture/RecipeEvaluation.h"
 #include "platform/RecordingMessages.h"
 #include "registry/Orvello_DeviceInfo.h"
 
@@ -43,6 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ok != errors.empty())
         std::abort();
     if (!ok && mix.Components.size() > 0 && details.empty())
+        std::abort();
+    const TMixturePlan plan = PlanMixtureSegments(recipe, 10, recipe);
+    if (!plan.Refusal.empty() && !plan.Segments.empty())
         std::abort();
     messages.Clear();
     return 0;

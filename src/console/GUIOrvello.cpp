@@ -41,7 +41,7 @@ constexpr int EngineInterval_ms = 1000;
 constexpr auto DestructorStopTimeout = std::chrono::seconds(20);
 
 QString StateText(const TDeviceInfo& device) {
-    if (!device.ThreadMFC && !device.ThreadPump)
+    if (!HasWorker(device))
         return QStringLiteral("Unknown");
     switch (device.ControlMode) {
     case dcmSegment:

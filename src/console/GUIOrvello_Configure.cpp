@@ -32,7 +32,7 @@ void TFormOrvello::ButtonApplyConfigurationClick() {
     }
 
     TDeviceObjects& objects = records_.Objects(device.COMPort);
-    const bool hadWorker = device.ThreadMFC || device.ThreadPump;
+    const bool hadWorker = HasWorker(device);
     if (records_.StartWorker(device.COMPort)) {
         objects.Led = AddLedForThread();
         // The copy learns of its worker: it is shown and stopped through it below.
@@ -62,7 +62,7 @@ void TFormOrvello::ButtonDeviceInitializeClick() {
     TDeviceInfo device;
     if (!GetSelectedDevice(device))
         return;
-    if (device.ThreadMFC || device.ThreadPump) {
+    if (HasWorker(device)) {
         ShowOperatorMessage("Device thread is running, cannot proceed. Initialize can only be "
                             "performed before Configuration is applied");
         return;

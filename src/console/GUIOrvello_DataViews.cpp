@@ -4,7 +4,7 @@
 #include "console/GUIOrvello.h"
 #include "console/widgets/Chart.h"
 #include "program/NumberFormat.h"
-#include "program/SegmentProgram.h"
+#include "program/ProgramCurve.h"
 #include "program/SegmentProgramTable.h"
 
 #include <QAction>
@@ -21,28 +21,9 @@
 void TFormOrvello::SegmentSerie(TDeviceInfo& device) {
     TChartCurve* curve = engineHost_->SegmentCurve(device);
     curve->Clear();
-    const int n = SegmentCount(device.SegmentProgram);
-    TSegment previous;
-    TSegment segment;
-    for (int i = 0; i < n; ++i) {
-        ReadSegment(i, device.SegmentProgram, segment);
-        if (segment.aType == "Step") {
-            if (i == 0) {
-                curve->AddXY(0, 0);
-                curve->AddXY(segment.Time, 0);
-            } else {
-                curve->AddXY(segment.Time, previous.Setpoint);
-            }
-            curve->AddXY(segment.Time, segment.Setpoint);
-        } else if (segment.aType == "Ramp") {
-            if (i == 0 && segment.Time > 0 && segment.Setpoint > 0)
-                curve->AddXY(0, 0);
-            curve->AddXY(segment.Time, segment.Setpoint);
-        }
-        previous = segment;
-    }
-    if (n > 0 && device.SegmentProgramTermination == tspttKeep)
-        curve->AddXY(1.01 * previous.Time, previous.Setpoint);
+    for (const TProgramPoint& point :
+         ProgramCurvePoints(device.SegmentProgram, device.SegmentProgramTermination))
+        curve->AddXY(point.Time, point.Setpoint);
     StoreShownDevice(device);
     records_.Attach(device);
 }

@@ -3,10 +3,9 @@
 #include "console/GUIOrvello.h"
 #include "console/QtOperatorMessages.h"
 #include "console/widgets/DoubleEdit.h"
-#include "mfc/AlicatMFCThread.h"
 #include "platform/OperatorMessages.h"
 #include "program/NumberFormat.h"
-#include "pump/PSD4_Thread.h"
+#include "registry/DeviceWorkers.h"
 
 #include <QTreeWidget>
 
@@ -56,7 +55,7 @@ void TFormOrvello::ButtonApplyFlowClick() {
             continue;
         device = candidate;
         found = true;
-        if (!device.ThreadMFC && !device.ThreadPump) {
+        if (!HasWorker(device)) {
             ShowOperatorMessage("Cannot apply to unconfigured device: " + device.NameRole);
             continue;
         }
@@ -79,7 +78,7 @@ void TFormOrvello::ButtonSegmentProgramStartClick() {
     FlowDataSave(true, "StartSegmentsClick");
     for (const std::string& port : SelectedPorts(*ListViewDevices)) {
         TDeviceInfo device;
-        if (!FindDeviceByPort(port, device) || (!device.ThreadMFC && !device.ThreadPump))
+        if (!FindDeviceByPort(port, device) || !HasWorker(device))
             continue;
         MM("Start segment program for " + device.NameRole);
         device.ControlMode = dcmSegment;
@@ -99,7 +98,7 @@ void TFormOrvello::ButtonSegmentProgramStopClick() {
     THeldOperatorMessages::TScope hold(heldMessages_);
     for (const std::string& port : SelectedPorts(*ListViewDevices)) {
         TDeviceInfo device;
-        if (!FindDeviceByPort(port, device) || (!device.ThreadMFC && !device.ThreadPump))
+        if (!FindDeviceByPort(port, device) || !HasWorker(device))
             continue;
         StopDeviceOutput(device);
         if (!StoreShownDevice(device))
@@ -113,16 +112,7 @@ void TFormOrvello::ButtonSegmentProgramStopClick() {
 
 void TFormOrvello::StopDeviceOutput(TDeviceInfo& device) {
     MM("Stop device " + device.NameRole);
-    device.ControlMode = dcmIdle;
-    device.Setpoint_pct = 0;
-    // The engine sends nothing to an idle device, so the zero goes to the worker here or the
-    // instrument would keep its last setpoint.
-    if (device.ThreadMFC)
-        device.ThreadMFC->GUIOut.DeviceStatus.Setpoint_pct = 0;
-    if (device.ThreadPump) {
-        device.ThreadPump->GUIOut.Command = "TR";
-        device.ThreadPump->GUIOut.Setpoint = 0;
-    }
+    ::StopDeviceOutput(device);
 }
 
 void TFormOrvello::TimerEngineTimer() {

@@ -3,11 +3,10 @@
 #include "console/GUIOrvello.h"
 #include "console/widgets/DoubleEdit.h"
 #include "gas/GasMixtures.h"
-#include "gas/RecipeEvaluation.h"
+#include "mixture/MixtureSegments.h"
+#include "mixture/RecipeEvaluation.h"
 #include "platform/OperatorMessages.h"
 #include "program/NumberFormat.h"
-#include "program/SegmentProgramEditing.h"
-#include "program/SegmentProgramText.h"
 #include "program/UnitUtils.h"
 
 #include <QLineEdit>
@@ -17,7 +16,6 @@
 #include <cmath>
 #include <exception>
 #include <map>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -34,24 +32,10 @@ const TVecArr& ReportConditions() {
     return conditions;
 }
 
-// The panes show lines broken by LF; the reports end theirs in CR LF.
+// The panes and the log show lines broken by LF; the reports and programs end theirs in CR LF.
 QString PaneText(const std::string& text) {
     return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
-
-std::string LogText(std::string text) {
-    std::string::size_type pos = 0;
-    while ((pos = text.find(CRLF, pos)) != std::string::npos)
-        text.replace(pos, 2, "\n");
-    return text;
-}
-
-// What one recipe line asks of its device.
-struct TMixtureSegment {
-    std::string Port; // as the device list spells it
-    std::string SegmentLine;
-    std::string Program; // the device's program with this line's segment (and earlier ones)
-};
 
 } // namespace
 
@@ -133,69 +117,21 @@ void TFormOrvello::ButtonMixSegmentsAddClick() {
         refuse("time out of bounds: " + FormatGeneral(typed) + " " + TimeUnitLetter());
         return;
     }
-    const std::string note = EncodeNote(EditNoteMixture->text().toStdString());
-
     // Every line is checked against its device before any program changes, so that a mixture
     // is applied to all its devices or to none.
-    std::vector<TMixtureSegment> plan;
-    std::map<std::string, std::string> programs; // by port, with the lines planned so far
-    const std::string recipe = MemoMixRecipe->toPlainText().toStdString();
-    int n = 0;
-    for (std::string_view rawLine : ProgramLines(recipe)) {
-        ++n;
-        // Leading blanks would otherwise make an empty first item, and the line's device would
-        // be passed over without a word.
-        const std::string line = Trim(rawLine);
-        if (line.empty())
-            continue;
-        const std::vector<std::string_view> items = SplitAtSpaces(line);
-        if (items.size() < 2 || items.size() > 3) {
-            refuse("line " + std::to_string(n) + " does not read as port, setpoint and type");
-            return;
-        }
-        const std::string port = UpperCaseAscii(Trim(items[0]));
-        TDeviceInfo device;
-        if (!FindDeviceByPortIgnoringCase(port, device)) {
-            refuse("no device on port " + port);
-            return;
-        }
-        double setpoint = 0;
-        try {
-            setpoint = StrToFloatAnySep(Trim(items[1]));
-        } catch (const EConvertError& error) {
-            refuse(error.what());
-            return;
-        }
-        if (!(setpoint >= 0 && setpoint <= 100)) {
-            refuse("setpoint out of bounds on line " + std::to_string(n));
-            return;
-        }
-        // Only a lone R makes a ramp: the recipe check accepts "Ramp" by its first letter, but
-        // recipes written for this tab have always turned such a line into a step.
-        const std::string type = items.size() == 3 ? UpperCaseAscii(Trim(items[2])) : "";
-        const char* const word = type == "R" ? "Ramp" : "Step";
-        // Program texts hold '.' as decimal separator whatever the operator's locale.
-        const std::string segmentLine =
-            FormatGeneralDot(minutes) + " " + FormatGeneralDot(setpoint) + " " + word + " " + note;
-
-        const auto known = programs.find(device.COMPort);
-        std::string program = known != programs.end() ? known->second : device.SegmentProgram;
-        try {
-            AddSegmentLine(program, Trim(segmentLine));
-        } catch (const EConvertError& error) {
-            refuse("the segment program of " + device.COMPort + " cannot take a segment (" +
-                   error.what() + ")");
-            return;
-        }
-        programs[device.COMPort] = program;
-        plan.push_back({device.COMPort, segmentLine, program});
+    const TMixturePlan plan = PlanMixtureSegments(MemoMixRecipe->toPlainText().toStdString(),
+                                                  minutes, EditNoteMixture->text().toStdString());
+    if (!plan.Refusal.empty()) {
+        refuse(plan.Refusal);
+        return;
     }
 
     std::map<std::string, std::string> before; // programs as they were, to undo a failed store
-    for (const TMixtureSegment& segment : plan) {
+    for (const TMixtureSegment& segment : plan.Segments) {
         MM("Segment Program Modify for Device: " + segment.Port);
         MM("Try adding: " + segment.SegmentLine);
-        MM(LogText("Resulting segment program: " + std::string(CRLF) + segment.Program));
+        MM(PaneText("Resulting segment program: " + std::string(CRLF) + segment.Program)
+               .toStdString());
         TDeviceInfo device;
         const bool found = FindDeviceByPort(segment.Port, device);
         before.emplace(segment.Port, device.SegmentProgram);

@@ -4,9 +4,7 @@
 #include "console/GUIOrvello.h"
 #include "console/QtOperatorMessages.h"
 #include "console/widgets/Lamp.h"
-#include "mfc/AlicatMFCThread.h"
 #include "program/NumberFormat.h"
-#include "pump/PSD4_Thread.h"
 #include "registry/DeviceWorkers.h"
 
 #include <QApplication>
@@ -26,26 +24,6 @@ namespace {
 
 // What closing the window and "Reset Devices" allow the workers to stop.
 constexpr double WorkerStopTimeout_s = 20;
-
-bool HasWorker(const TDeviceInfo& device) {
-    return device.ThreadMFC != nullptr || device.ThreadPump != nullptr;
-}
-
-// The devices whose worker has not delivered its end yet, with the worker's name.
-struct TActiveWorker {
-    std::string Port;
-    std::string Name;
-};
-
-std::vector<TActiveWorker> ActiveWorkers() {
-    std::vector<TActiveWorker> active;
-    for (const TDeviceInfo& device : DevicesLocal) {
-        if ((device.ThreadMFC && !device.ThreadMFC->GUIIn.IsTerminated) ||
-            (device.ThreadPump && !device.ThreadPump->GUIIn.IsTerminated))
-            active.push_back({device.COMPort, device.NameRole});
-    }
-    return active;
-}
 
 } // namespace
 
@@ -141,8 +119,7 @@ void TFormOrvello::MarkStoppedDevicesUnconfigured() {
     for (std::size_t i = DevicesLocal.size(); i-- > 0;) {
         if (HasWorker(DevicesLocal[i]))
             continue;
-        DevicesLocal[i].FluidID = 0;
-        DevicesLocal[i].SegmentProgram.clear();
+        MarkUnconfigured(DevicesLocal[i]);
         TDeviceInfo device = DevicesLocal[i];
         records_.Attach(device);
         DeviceDetailsUI(tdGUI, device);

@@ -5,14 +5,12 @@
 #include "platform/LocaleSettings.h"
 #include "program/NumberFormat.h"
 #include "program/UnitUtils.h"
-#include "pump/PSD4_Thread.h"
+#include "registry/DeviceWorkers.h"
 
 #include <cstdio>
 
 bool HasDataColumn(const TDeviceInfo& device) {
-    if (device.ThreadMFC && !device.ThreadMFC->GUIIn.IsTerminated)
-        return true;
-    return device.ThreadPump && !device.ThreadPump->GUIIn.IsTerminated;
+    return HasActiveWorker(device);
 }
 
 bool HasRunningMFC(const TDeviceInfo& device) {

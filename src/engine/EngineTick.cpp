@@ -87,27 +87,23 @@ void HandleMFC(TDeviceInfo& device, TEngineHost& host, TRowCells& cells) {
 void TEngineTick::HandlePump(TDeviceInfo& device, TEngineHost& host) {
     TPSD4Thread& worker = *device.ThreadPump;
     SwitchLed(device, true);
-    TPumpSpeedDetails plan{};
     switch (device.ControlMode) {
-    case dcmDirect:
-        plan.Init();
-        plan.SyringeVolume_µl = device.SyringeSizeµL;
-        plan.DesiredDispense_µgpm = device.Setpoint_pct / 100 * device.MaxFlow_µlpm * 1000;
-        PlanPumpDispense(plan);
+    case dcmDirect: {
+        const TPumpSpeedDetails plan =
+            PumpPlanForPercent(device.SyringeSizeµL, device.MaxFlow_µlpm, device.Setpoint_pct);
         worker.GUIOut.Command = plan.Command;
         worker.GUIOut.Setpoint = device.Setpoint_pct / 100;
         break;
+    }
     case dcmSegment: {
-        plan.Init();
-        plan.SyringeVolume_µl = device.SyringeSizeµL;
         // The program is evaluated 15 s into each half minute, so the pump gets one command
         // per half minute and a ramp is followed in 30-second steps.
         const double blockStart = std::floor(device.Elapsed_min() * 2) / 2;
         const double evaluateAt = blockStart + 0.25;
         const double setpoint = SetpointAt(device.SegmentProgram, evaluateAt);
         const double fraction = setpoint / 100;
-        plan.DesiredDispense_µgpm = device.MaxFlow_µlpm * fraction * 1000;
-        PlanPumpDispense(plan);
+        const TPumpSpeedDetails plan =
+            PumpPlanForPercent(device.SyringeSizeµL, device.MaxFlow_µlpm, setpoint);
         // The block is the record of what the pump was told; written every second it would
         // bury every other line of the log (nine lines a second per pump), so it is written
         // when what it says changes.

@@ -293,3 +293,12 @@ void PlanPumpDispense(TPumpSpeedDetails& details) {
     else
         PlanContinuous(details, number);
 }
+
+TPumpSpeedDetails PumpPlanForPercent(double syringeVolume_µl, double maxFlow_µlpm, double percent) {
+    TPumpSpeedDetails plan{};
+    plan.Init();
+    plan.SyringeVolume_µl = syringeVolume_µl;
+    plan.DesiredDispense_µgpm = percent / 100 * maxFlow_µlpm * 1000;
+    PlanPumpDispense(plan);
+    return plan;
+}

@@ -34,3 +34,9 @@ double DispenseAtDelay(const TPumpSpeedDetails& details, int M);
 // Error_pct, Command and Feedback. A wanted rate that is zero, negative or not finite, and a
 // syringe or fluid that cannot give a finite positive rate, stop the pump ("TR", achieved 0).
 void PlanPumpDispense(TPumpSpeedDetails& details);
+
+// The plan for percent of a pump device's full scale maxFlow_µlpm: Init, the device's syringe,
+// and a wanted dispense of percent / 100 x maxFlow_µlpm x 1000 µg/min (a µl of water counted as
+// 1000 µg). The engine's commands, a recipe line's mass flow and the flow panel's figures all
+// come from here, so they agree.
+TPumpSpeedDetails PumpPlanForPercent(double syringeVolume_µl, double maxFlow_µlpm, double percent);

@@ -39,6 +39,15 @@ double TDeviceInfo::Elapsed_min() const {
     return (GetClock().SteadyNow() - FlowStartSteadyTime) * 1440.0;
 }
 
+bool HasWorker(const TDeviceInfo& device) {
+    return device.ThreadMFC != nullptr || device.ThreadPump != nullptr;
+}
+
+void MarkUnconfigured(TDeviceInfo& device) {
+    device.FluidID = 0;
+    device.SegmentProgram.clear();
+}
+
 TDeviceInfo MakeDemoDevice() {
     TDeviceInfo demo;
     demo.COMPort = "X-COM";

@@ -108,7 +108,7 @@ std::string JoinPortNames(const std::vector<std::string>& ports) {
 
 bool DevicesHaveWorkers() {
     for (const TDeviceInfo& device : DevicesLocal)
-        if (device.ThreadMFC || device.ThreadPump)
+        if (HasWorker(device))
             return true;
     return false;
 }

@@ -70,7 +70,7 @@ template <typename TWorker> void ClearReferences(TWorker* worker, TWorker* TDevi
 } // namespace
 
 bool TDeviceInfo::StartThread() {
-    if (ThreadMFC != nullptr || ThreadPump != nullptr)
+    if (HasWorker(*this))
         return false;
     if (IsMFCType(DevType))
         return StartMFCWorker(*this);
@@ -97,6 +97,30 @@ int ActiveThreadCount() {
             ++active;
     }
     return active;
+}
+
+bool HasActiveWorker(const TDeviceInfo& device) {
+    return (device.ThreadMFC && !device.ThreadMFC->GUIIn.IsTerminated) ||
+           (device.ThreadPump && !device.ThreadPump->GUIIn.IsTerminated);
+}
+
+std::vector<TActiveWorker> ActiveWorkers() {
+    std::vector<TActiveWorker> active;
+    for (const TDeviceInfo& device : DevicesLocal)
+        if (HasActiveWorker(device))
+            active.push_back({device.COMPort, device.NameRole});
+    return active;
+}
+
+void StopDeviceOutput(TDeviceInfo& device) {
+    device.ControlMode = dcmIdle;
+    device.Setpoint_pct = 0;
+    if (device.ThreadMFC)
+        device.ThreadMFC->GUIOut.DeviceStatus.Setpoint_pct = 0;
+    if (device.ThreadPump) {
+        device.ThreadPump->GUIOut.Command = "TR";
+        device.ThreadPump->GUIOut.Setpoint = 0;
+    }
 }
 
 std::string UnconfirmedStopLine(const std::string& port, const std::string& name) {

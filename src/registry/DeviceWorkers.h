@@ -5,13 +5,28 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QueueMainThreadGate;
+struct TDeviceInfo;
 
 // Asks every worker of DevicesLocal to stop; each picks the request up at its next hand-over.
 void MarkThreadsToStop();
 // Workers (MFC and pump) in DevicesLocal whose last hand-over has not yet delivered IsTerminated.
 int ActiveThreadCount();
+// True when the device has a worker whose last hand-over has not yet delivered IsTerminated.
+bool HasActiveWorker(const TDeviceInfo& device);
+// The devices of DevicesLocal with such a worker, in list order, for naming them to the operator.
+struct TActiveWorker {
+    std::string Port;
+    std::string Name; // the device's NameRole
+};
+std::vector<TActiveWorker> ActiveWorkers();
+
+// Stops what the device delivers: idle, setpoint 0, and the zero (an MFC's setpoint, a pump's
+// "TR") written straight into its worker's request, since the engine sends nothing to an idle
+// device and the instrument would keep its last setpoint. The caller stores the record back.
+void StopDeviceOutput(TDeviceInfo& device);
 // Called with the device's port for every worker freed that ended without confirming its
 // device safe (an MFC that never read back setpoint 0, a pump that never acknowledged its stop).
 using TUnconfirmedStop = std::function<void(const std::string& port)>;

@@ -2,11 +2,10 @@
 
 #include <array>
 #include <cctype>
-#include <utility>
 
 namespace {
 
-const std::array<std::pair<const char*, TColor>, 16> namedColors{{
+const std::array<TNamedColor, 17> namedColors{{
     {"Black", 0x000000},
     {"Maroon", 0x800000},
     {"Green", 0x008000},
@@ -22,6 +21,7 @@ const std::array<std::pair<const char*, TColor>, 16> namedColors{{
     {"Blue", 0x0000FF},
     {"Fuchsia", 0xFF00FF},
     {"Aqua", 0x00FFFF},
+    {"White", 0xFFFFFF},
     {"Brown", 0xA52A2A},
 }};
 
@@ -35,6 +35,10 @@ bool EqualIgnoringCase(const std::string& a, const char* b) {
 }
 
 } // namespace
+
+std::span<const TNamedColor> NamedColorTable() {
+    return namedColors;
+}
 
 std::optional<TColor> NamedColor(const std::string& name) {
     for (const auto& [colorName, value] : namedColors)

@@ -79,6 +79,13 @@ struct TDeviceInfo {
     bool StartThread();
 };
 
+// True when the record refers to a worker (MFC or pump), stopped or not: the device has been
+// configured and not yet reset.
+bool HasWorker(const TDeviceInfo& device);
+// What a device keeps of its configuration once its worker is gone: no fluid (FluidID 0) and no
+// program.
+void MarkUnconfigured(TDeviceInfo& device);
+
 // The device list; at start it holds only the demonstration device on "X-COM".
 extern std::vector<TDeviceInfo> DevicesLocal;
 // The delivered instruments, in match order (the first row that matches wins).

@@ -380,3 +380,23 @@ TEST(PumpSpeeds, ExtremeWishesGetAProgramThePumpTakes) {
         EXPECT_GT(d.Error_pct, 1e300); // as far off as a double can say
     }
 }
+
+TEST(PumpSpeeds, APercentOfFullScaleIsPlannedAsItsDispenseRate) {
+    const struct {
+        double Syringe_µl;
+        double MaxFlow_µlpm;
+        double Percent;
+        double Desired_µgpm;
+    } cases[] = {
+        {12.5, 1000, 10, 100000}, {50, 20, 50, 10000}, {12.5, 1000, 0, 0}, {25, 1000, 100, 1e6}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Percent);
+        const TPumpSpeedDetails d = PumpPlanForPercent(c.Syringe_µl, c.MaxFlow_µlpm, c.Percent);
+        const TPumpSpeedDetails wanted = Planned(c.Desired_µgpm, c.Syringe_µl);
+        EXPECT_EQ(d.SyringeVolume_µl, c.Syringe_µl);
+        EXPECT_EQ(d.FluidDensity, wanted.FluidDensity);
+        EXPECT_EQ(d.DesiredDispense_µgpm, c.Desired_µgpm);
+        EXPECT_EQ(d.Command, wanted.Command);
+        EXPECT_EQ(d.AchievedDispense_µgpm, wanted.AchievedDispense_µgpm);
+    }
+}

@@ -1,4 +1,5 @@
 #include "platform/Clock.h"
+#include "program/UnitUtils.h"
 #include "registry/Orvello_DeviceInfo.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +40,21 @@ TEST(DeviceRecords, NameTables) {
     EXPECT_STREQ(InstrumentName(dtMFCDemo), "Simulated");
     EXPECT_STREQ(DeviceTypeName(dtMFCDemo), "MFC");
     EXPECT_STREQ(DeviceTypeName(dtPump), "Pump");
+}
+
+// The table serves both the known instruments' colour names and the colour picker's swatches.
+TEST(DeviceRecords, EveryNamedColourIsFoundByItsNameInAnyCase) {
+    std::set<std::string> names;
+    for (const TNamedColor& color : NamedColorTable()) {
+        EXPECT_TRUE(names.insert(color.Name).second) << color.Name;
+        EXPECT_EQ(NamedColor(color.Name), color.Value) << color.Name;
+        EXPECT_EQ(NamedColor(UpperCaseAscii(color.Name)), color.Value) << color.Name;
+    }
+    for (const char* known : {"Purple", "Red", "Green", "Aqua", "Brown", "Blue", "White"})
+        EXPECT_EQ(names.count(known), 1u) << known;
+    EXPECT_EQ(NamedColor("Red"), 0xFF0000u);
+    EXPECT_EQ(NamedColor("Redd"), std::nullopt);
+    EXPECT_EQ(NamedColor(""), std::nullopt);
 }
 
 TEST(DeviceRecords, ListStartsWithTheDemoDevice) {
@@ -132,6 +148,18 @@ TEST_F(DeviceListTest, StoreWritesBackOnlyToAnExistingPort) {
 
     DevicesLocal.clear();
     EXPECT_EQ(IndexOfDevice("COM3"), -1);
+}
+
+TEST(DeviceRecords, MarkUnconfiguredDropsTheFluidAndTheProgramOnly) {
+    TDeviceInfo device = KnownDevices[1];
+    device.FluidID = 8;
+    device.SegmentProgram = "1 10 Step\r\n";
+    MarkUnconfigured(device);
+    EXPECT_EQ(device.FluidID, 0);
+    EXPECT_EQ(device.SegmentProgram, "");
+    EXPECT_EQ(device.NameRole, KnownDevices[1].NameRole);
+    EXPECT_EQ(device.Color, KnownDevices[1].Color);
+    EXPECT_EQ(device.FlowUnitDevice.GasFlowMax, KnownDevices[1].FlowUnitDevice.GasFlowMax);
 }
 
 // Elapsed minutes count on the steady clock from the start's mark; the record also keeps the

@@ -202,4 +202,65 @@ TEST_F(DeviceWorkers, StopNamesTheDevicesNotConfirmedSafe) {
     EXPECT_EQ(ActiveThreadCount(), 0);
 }
 
+// Workers that never run stand in for running and ended ones: only the records' references and
+// the hand-over records matter here.
+TEST_F(DeviceWorkers, WorkerQueriesTellConfiguredFromStillRunning) {
+    TMFCThread running;
+    TPSD4Thread pumping;
+    TMFCThread ended;
+    ended.GUIIn.IsTerminated = true;
+    // Cleared before the workers go, so the fixture's stop finds none of them.
+    struct TClearList {
+        ~TClearList() { DevicesLocal.clear(); }
+    } clearList;
+    Device("COM1", dtMFCA, "Set 1 MFC A");
+    Device("COM2", dtPump, "Set 1 Humidifier");
+    Device("COM3", dtMFCB, "Set 1 MFC B");
+    Device("COM4", dtMFCDemo, "Demo");
+    DevicesLocal[0].ThreadMFC = &running;
+    DevicesLocal[1].ThreadPump = &pumping;
+    DevicesLocal[3].ThreadMFC = &ended;
+
+    const bool hasWorker[] = {true, true, false, true};
+    const bool hasActiveWorker[] = {true, true, false, false};
+    for (std::size_t i = 0; i < DevicesLocal.size(); ++i) {
+        EXPECT_EQ(HasWorker(DevicesLocal[i]), hasWorker[i]) << i;
+        EXPECT_EQ(HasActiveWorker(DevicesLocal[i]), hasActiveWorker[i]) << i;
+    }
+    const std::vector<TActiveWorker> active = ActiveWorkers();
+    ASSERT_EQ(active.size(), 2u);
+    EXPECT_EQ(active[0].Port, "COM1");
+    EXPECT_EQ(active[0].Name, "Set 1 MFC A");
+    EXPECT_EQ(active[1].Port, "COM2");
+    EXPECT_EQ(active[1].Name, "Set 1 Humidifier");
+    EXPECT_EQ(ActiveThreadCount(), 2);
+}
+
+// The engine sends nothing to an idle device, so the stop itself must reach the worker's request.
+TEST_F(DeviceWorkers, StopDeviceOutputWritesTheZeroIntoTheWorkersRequest) {
+    TMFCThread mfcWorker;
+    TPSD4Thread pumpWorker;
+    mfcWorker.GUIOut.DeviceStatus.Setpoint_pct = 50;
+    pumpWorker.GUIOut.Command = "gIV6000A24000OV82A0GR";
+    pumpWorker.GUIOut.Setpoint = 0.4;
+    TDeviceInfo mfc;
+    mfc.ThreadMFC = &mfcWorker;
+    TDeviceInfo pump;
+    pump.DevType = dtPump;
+    pump.ThreadPump = &pumpWorker;
+    TDeviceInfo unconfigured;
+    for (TDeviceInfo* device : {&mfc, &pump, &unconfigured}) {
+        device->ControlMode = dcmSegment;
+        device->Setpoint_pct = 40;
+        device->SegmentProgram = "1 40 Step\r\n";
+        StopDeviceOutput(*device);
+        EXPECT_EQ(device->ControlMode, dcmIdle);
+        EXPECT_EQ(device->Setpoint_pct, 0);
+        EXPECT_EQ(device->SegmentProgram, "1 40 Step\r\n") << "the program stays for a restart";
+    }
+    EXPECT_EQ(mfcWorker.GUIOut.DeviceStatus.Setpoint_pct, 0);
+    EXPECT_EQ(pumpWorker.GUIOut.Command, "TR");
+    EXPECT_EQ(pumpWorker.GUIOut.Setpoint, 0);
+}
+
 } // namespace

@@ -1,5 +1,7 @@
 #include "console/widgets/ColorPickCombo.h"
 
+#include "registry/NamedColors.h"
+
 #include <QColorDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -9,32 +11,11 @@
 #include <QToolButton>
 #include <QWidgetAction>
 
-#include <array>
-#include <utility>
+#include <span>
 
 namespace {
 
 constexpr int swatchSize = 18;
-
-// The sixteen standard named colours, four to a row.
-const std::array<std::pair<const char*, QColor>, 16> standardColors{{
-    {"Black", QColor(0, 0, 0)},
-    {"Maroon", QColor(128, 0, 0)},
-    {"Green", QColor(0, 128, 0)},
-    {"Olive", QColor(128, 128, 0)},
-    {"Navy", QColor(0, 0, 128)},
-    {"Purple", QColor(128, 0, 128)},
-    {"Teal", QColor(0, 128, 128)},
-    {"Gray", QColor(128, 128, 128)},
-    {"Silver", QColor(192, 192, 192)},
-    {"Red", QColor(255, 0, 0)},
-    {"Lime", QColor(0, 255, 0)},
-    {"Yellow", QColor(255, 255, 0)},
-    {"Blue", QColor(0, 0, 255)},
-    {"Fuchsia", QColor(255, 0, 255)},
-    {"Aqua", QColor(0, 255, 255)},
-    {"White", QColor(255, 255, 255)},
-}};
 
 // The colour over a checkerboard, with a thin frame.
 QPixmap Swatch(QColor color, QSize size) {
@@ -77,8 +58,11 @@ TColorPickCombo::TColorPickCombo(QWidget* parent) : QWidget(parent) {
     auto* gridLayout = new QGridLayout(grid);
     gridLayout->setContentsMargins(4, 4, 4, 4);
     gridLayout->setSpacing(2);
+    // The core's named colours, four to a row: the colours device records are given.
+    const std::span<const TNamedColor> standardColors = NamedColorTable();
     for (std::size_t i = 0; i < standardColors.size(); ++i) {
-        const auto& [name, color] = standardColors[i];
+        const char* const name = standardColors[i].Name;
+        const QColor color = QColor::fromRgb(static_cast<QRgb>(standardColors[i].Value));
         auto* swatch = new QToolButton(grid);
         swatch->setObjectName(QString("Swatch") + name);
         swatch->setToolTip(name);
@@ -86,7 +70,7 @@ TColorPickCombo::TColorPickCombo(QWidget* parent) : QWidget(parent) {
         swatch->setIconSize(QSize(swatchSize, swatchSize));
         swatch->setIcon(Swatch(color, QSize(swatchSize, swatchSize)));
         gridLayout->addWidget(swatch, int(i / 4), int(i % 4));
-        connect(swatch, &QToolButton::clicked, this, [this, color = color] {
+        connect(swatch, &QToolButton::clicked, this, [this, color] {
             menu_->close();
             SetColor(color);
         });

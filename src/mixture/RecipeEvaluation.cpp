@@ -1,8 +1,9 @@
-#include "gas/RecipeEvaluation.h"
+#include "mixture/RecipeEvaluation.h"
 
 #include "gas/GasFlowUnitConversions.h"
 #include "gas/GasMixtures.h"
 #include "gas/GasTable.h"
+#include "mixture/RecipeLines.h"
 #include "program/NumberFormat.h"
 #include "program/SegmentProgramText.h"
 #include "program/UnitUtils.h"
@@ -70,11 +71,8 @@ std::optional<std::string> EvaluateDevice(const TDeviceInfo& device, double setp
                ", FM:" + FormatPicture(gas.MassFlow_gmin, "0.000000") + " g/min" + CRLF;
     }
     if (device.DevType == dtPump) {
-        TPumpSpeedDetails plan{};
-        plan.Init();
-        plan.SyringeVolume_µl = device.SyringeSizeµL;
-        plan.DesiredDispense_µgpm = setpoint / 100 * device.MaxFlow_µlpm * 1000;
-        PlanPumpDispense(plan);
+        const TPumpSpeedDetails plan =
+            PumpPlanForPercent(device.SyringeSizeµL, device.MaxFlow_µlpm, setpoint);
         const double volumeFlow = plan.AchievedDispense_µgpm / 1000 / plan.FluidDensity;
         const double massFlow = plan.AchievedDispense_µgpm / 1000 / 1000;
         gas.MassFlow_gmin = massFlow;
@@ -90,31 +88,31 @@ std::optional<std::string> EvaluateDevice(const TDeviceInfo& device, double setp
 std::optional<std::string> EvaluateLine(std::string_view line, int n, TGasItem& gas,
                                         std::string& errors) {
     const std::string number = std::to_string(n);
-    const std::string trimmed = Trim(line);
-    const std::vector<std::string_view> items = SplitAtSpaces(trimmed);
-    if (items.size() < 2 || items.size() > 3) {
+    const std::optional<TRecipeLine> items = SplitRecipeLine(line);
+    if (!items) {
         errors = "Recipe has less than 2 or more than 3 items on line: " + number + CRLF +
                  " => Unable to determine meaning" + CRLF;
         return std::nullopt;
     }
     TDeviceInfo device;
-    if (!FindDeviceByPortIgnoringCase(std::string(items[0]), device)) {
-        errors = "No device on port: " + std::string(items[0]) + CRLF;
+    if (!FindDeviceByPortIgnoringCase(items->Port, device)) {
+        errors = "No device on port: " + items->Port + CRLF;
         return std::nullopt;
     }
     double setpoint = 0;
     try {
-        setpoint = StrToFloatAnySep(Trim(items[1]));
+        setpoint = StrToFloatAnySep(Trim(items->Setpoint));
     } catch (const EConvertError&) {
-        errors = "Cannot convert '" + std::string(items[1]) + "' to a number" + CRLF;
+        errors = "Cannot convert '" + items->Setpoint + "' to a number" + CRLF;
         return std::nullopt;
     }
     if (setpoint < 0 || setpoint > 100) {
         errors = "Invalid setpoint on line " + number + CRLF;
         return std::nullopt;
     }
-    if (items.size() == 3) {
-        const std::string type = UpperCaseAscii(Trim(items[2]));
+    if (items->HasType) {
+        // Any word that starts with S or R passes here; only a lone R makes a ramp segment.
+        const std::string& type = items->Type;
         if (type.empty() || (type[0] != 'S' && type[0] != 'R')) {
             errors = "Invalid segment type on line " + number + " (use S or R)" + CRLF;
             return std::nullopt;

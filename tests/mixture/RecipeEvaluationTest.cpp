@@ -1,35 +1,14 @@
-#include "gas/RecipeEvaluation.h"
+#include "mixture/RecipeEvaluation.h"
 #include "gas/GasTable.h"
+#include "mixture/RecipeDevicesFixture.h"
 #include "platform/LocaleSettings.h"
-#include "platform/RecordingMessages.h"
-#include "registry/Orvello_DeviceInfo.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-constexpr int Nitrogen = 8;
-constexpr int Water = 1001;
-
-class RecipeTest : public ::testing::Test {
+class RecipeTest : public TRecipeDevicesFixture {
 protected:
-    void SetUp() override {
-        saved = DevicesLocal;
-        DevicesLocal.clear();
-        TDeviceInfo mfc = KnownDevices[1]; // an MFC B of 500 ml/min
-        mfc.COMPort = "COM6";
-        mfc.FluidID = Nitrogen;
-        DevicesLocal.push_back(mfc);
-        TDeviceInfo pump = KnownDevices[2];
-        pump.COMPort = "COM7";
-        pump.FluidID = Water;
-        DevicesLocal.push_back(pump);
-        TDeviceInfo unconfigured = KnownDevices[0];
-        unconfigured.COMPort = "ttyUSB0";
-        DevicesLocal.push_back(unconfigured);
-    }
-    void TearDown() override { DevicesLocal = saved; }
-
     struct TResult {
         bool ok;
         std::string details;
@@ -44,9 +23,7 @@ protected:
         return r;
     }
 
-    std::vector<TDeviceInfo> saved;
     ScopedLocaleSettings dot{{'.', ':'}};
-    ScopedRecordingMessages messages;
 };
 
 } // namespace

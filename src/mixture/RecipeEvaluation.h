@@ -2,7 +2,8 @@
 // Recipe evaluation: a recipe names, one line per device, a serial port, a setpoint in percent
 // and optionally a segment type ("COM6 50 R"). Evaluating it checks every line against the
 // configured devices and builds the mixture they produce together: one component per line,
-// carrying the device's gas or fluid and the mass flow it delivers at that setpoint.
+// carrying the device's gas or fluid and the mass flow it delivers at that setpoint. It needs the
+// device list and the pump's dispense planning, so it sits above both rather than in gas.
 #include "gas/GasItem.h"
 
 #include <string>
