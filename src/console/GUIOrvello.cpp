@@ -311,10 +311,6 @@ void TFormOrvello::ShowDeviceRowState(const TDeviceInfo& device) {
     }
 }
 
-bool TFormOrvello::StoreShownDevice(TDeviceInfo device) {
-    return records_.Store(std::move(device));
-}
-
 void TFormOrvello::ShowFocusedDeviceLast() {
     TDeviceInfo focused;
     QTreeWidgetItem* row = ListViewDevices->FocusedRow();

@@ -172,9 +172,6 @@ private:
     // Device list.
     void ListViewDevicesClick();
     void ShowDeviceRowState(const TDeviceInfo& device);
-    // Stores a copy of a device without rolling back what the engine or an inner call stored
-    // meanwhile (its lamp, curves and LastHandled live elsewhere).
-    bool StoreShownDevice(TDeviceInfo device);
     // Shows the focused device again after commands that showed several devices in turn.
     void ShowFocusedDeviceLast();
 

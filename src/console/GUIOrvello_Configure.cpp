@@ -51,7 +51,7 @@ void TFormOrvello::ButtonApplyConfigurationClick() {
     if (hadWorker && device.ControlMode != dcmIdle)
         StopDeviceOutput(device);
     device.ControlMode = dcmIdle;
-    if (!StoreShownDevice(device)) {
+    if (!records_.Store(device)) {
         ShowOperatorMessage("Saving device configuration failed");
         return;
     }

@@ -24,7 +24,7 @@ void TFormOrvello::SegmentSerie(TDeviceInfo& device) {
     for (const TProgramPoint& point :
          ProgramCurvePoints(device.SegmentProgram, device.SegmentProgramTermination))
         curve->AddXY(point.Time, point.Setpoint);
-    StoreShownDevice(device);
+    records_.Store(device);
     records_.Attach(device);
 }
 
@@ -135,7 +135,7 @@ QString TFormOrvello::MergeSegments() {
         if (!row->isSelected())
             continue;
         TDeviceInfo device;
-        if (!FindDeviceByPort(row->text(0).toStdString(), device))
+        if (!records_.Fetch(row->text(0).toStdString(), device))
             continue;
         items.push_back(device.COMPort + "|" + DeviceTypeName(device.DevType) + "|" +
                         device.SegmentProgram);

@@ -78,7 +78,7 @@ void TFormOrvello::DeviceDetailsUI(TDirectionTo direction, TDeviceInfo& device) 
         if (valid) {
             device.MaxFlow_µlpm = size * 25;
             device.SyringeSizeµL = size;
-            StoreShownDevice(device);
+            records_.Store(device);
         } else {
             ShowOperatorMessage("Invalid syring volume, value ignored");
         }

@@ -42,7 +42,7 @@ void TFormOrvello::RtDoubleEditDirectControlDesiredFlowEdited() {
     if (!GetSelectedDevice(device))
         return;
     device.Setpoint_gui = RtDoubleEditDirectControlDesiredFlow->Value();
-    if (!StoreShownDevice(device))
+    if (!records_.Store(device))
         MM("Saving device configuration failed");
 }
 
@@ -51,7 +51,7 @@ void TFormOrvello::ButtonApplyFlowClick() {
     bool found = false;
     for (const std::string& port : SelectedPorts(*ListViewDevices)) {
         TDeviceInfo candidate;
-        if (!FindDeviceByPort(port, candidate))
+        if (!records_.Fetch(port, candidate))
             continue;
         device = candidate;
         found = true;
@@ -66,7 +66,7 @@ void TFormOrvello::ButtonApplyFlowClick() {
             device.ControlMode = dcmDirect;
             device.MarkFlowStart();
         }
-        if (!StoreShownDevice(device))
+        if (!records_.Store(device))
             MM("Changing setpoint for device failed: " + device.NameRole);
     }
     if (!found)
@@ -78,13 +78,13 @@ void TFormOrvello::ButtonSegmentProgramStartClick() {
     FlowDataSave(true, "StartSegmentsClick");
     for (const std::string& port : SelectedPorts(*ListViewDevices)) {
         TDeviceInfo device;
-        if (!FindDeviceByPort(port, device) || !HasWorker(device))
+        if (!records_.Fetch(port, device) || !HasWorker(device))
             continue;
         MM("Start segment program for " + device.NameRole);
         device.ControlMode = dcmSegment;
         device.MarkFlowStart();
         engineHost_->FlowSerie(device, 0, 0, true);
-        if (!StoreShownDevice(device))
+        if (!records_.Store(device))
             MM("Starting segment program failed for: " + device.NameRole);
         DeviceDetailsUI(tdGUI, device);
     }
@@ -98,10 +98,10 @@ void TFormOrvello::ButtonSegmentProgramStopClick() {
     THeldOperatorMessages::TScope hold(heldMessages_);
     for (const std::string& port : SelectedPorts(*ListViewDevices)) {
         TDeviceInfo device;
-        if (!FindDeviceByPort(port, device) || !HasWorker(device))
+        if (!records_.Fetch(port, device) || !HasWorker(device))
             continue;
         StopDeviceOutput(device);
-        if (!StoreShownDevice(device))
+        if (!records_.Store(device))
             MM("Stopping device failed for: " + device.NameRole);
         DeviceDetailsUI(tdGUI, device);
     }

@@ -90,7 +90,7 @@ void TFormOrvello::RtDoubleEditSegmentFlowValueChanged() {
 void TFormOrvello::UpdateGasFlowUnits() {
     QTreeWidgetItem* row = ListViewDevices ? ListViewDevices->FocusedRow() : nullptr;
     TDeviceInfo device;
-    if (!row || !FindDeviceByPort(row->text(0).toStdString(), device))
+    if (!row || !records_.Fetch(row->text(0).toStdString(), device))
         return;
     const std::string unitName = device.FlowUnitUser.Name;
     if (device.DevType != dtPump) {

@@ -133,15 +133,15 @@ void TFormOrvello::ButtonMixSegmentsAddClick() {
         MM(PaneText("Resulting segment program: " + std::string(CRLF) + segment.Program)
                .toStdString());
         TDeviceInfo device;
-        const bool found = FindDeviceByPort(segment.Port, device);
+        const bool found = records_.Fetch(segment.Port, device);
         before.emplace(segment.Port, device.SegmentProgram);
         device.SegmentProgram = segment.Program;
-        if (!found || !StoreShownDevice(device)) {
+        if (!found || !records_.Store(device)) {
             for (const auto& [port, program] : before) {
                 TDeviceInfo undone;
-                if (FindDeviceByPort(port, undone)) {
+                if (records_.Fetch(port, undone)) {
                     undone.SegmentProgram = program;
-                    StoreShownDevice(undone);
+                    records_.Store(undone);
                 }
             }
             ShowOperatorMessage("Saving device configuration failed");

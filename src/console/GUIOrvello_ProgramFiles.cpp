@@ -149,7 +149,7 @@ void TFormOrvello::LoadSegmentProgram2Click() {
     // The dialog and the check's boxes let the engine tick run: the record is taken afresh, so
     // that storing the program gives back nothing older than it.
     TDeviceInfo current;
-    if (!FindDeviceByPort(device.COMPort, current)) {
+    if (!records_.Fetch(device.COMPort, current)) {
         MM("Saving device configuration failed");
         return;
     }

@@ -142,7 +142,7 @@ void TFormOrvello::WireSegmentEditor() {
 }
 
 bool TFormOrvello::StoreSegmentProgramAndShow(TDeviceInfo& device) {
-    if (!StoreShownDevice(device))
+    if (!records_.Store(device))
         return false;
     DeviceDetailsUI(tdGUI, device);
     return true;

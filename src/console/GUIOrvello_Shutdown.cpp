@@ -57,7 +57,7 @@ bool TFormOrvello::StopWorkers(std::chrono::milliseconds timeout) {
     unsafeDevices_.clear();
     for (const std::string& port : unconfirmed) {
         TDeviceInfo device;
-        FindDeviceByPort(port, device);
+        records_.Fetch(port, device);
         unsafeDevices_.push_back(UnconfirmedStopLine(port, device.NameRole));
     }
     const std::string waited = FormatGeneral(static_cast<double>(timeout.count()) / 1000.0);
@@ -113,7 +113,7 @@ void TFormOrvello::MarkStoppedDevicesUnconfigured() {
     for (int i = 0; i < ListViewDevices->topLevelItemCount(); ++i) {
         QTreeWidgetItem* row = ListViewDevices->topLevelItem(i);
         TDeviceInfo device;
-        if (!FindDeviceByPort(row->text(0).toStdString(), device) || !HasWorker(device))
+        if (!records_.Fetch(row->text(0).toStdString(), device) || !HasWorker(device))
             row->setText(1, QStringLiteral("Unknown"));
     }
     for (std::size_t i = DevicesLocal.size(); i-- > 0;) {
@@ -123,7 +123,7 @@ void TFormOrvello::MarkStoppedDevicesUnconfigured() {
         TDeviceInfo device = DevicesLocal[i];
         records_.Attach(device);
         DeviceDetailsUI(tdGUI, device);
-        StoreShownDevice(device);
+        records_.Store(device);
     }
 }
 
