@@ -11,7 +11,7 @@
 // written at once), and the resident memory at the end. Targets: under 2 ms per second of ticks
 // and for the main thread's share of a save, under 300 MB.
 #include "ResidentMemory.h"
-#include "console/GUIOrvello.h"
+#include "console/window/GUIOrvello.h"
 #include "console/widgets/Chart.h"
 #include "engine/DataTable.h"
 #include "platform/Clock.h"

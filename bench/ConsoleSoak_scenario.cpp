@@ -15,8 +15,8 @@
 // Progress lines every five minutes show a trend before the run ends. Exits 1 when a device
 // gave no flow points, 2 when the scenario could not be set up.
 #include "ResidentMemory.h"
-#include "console/DeviceListView.h"
-#include "console/GUIOrvello.h"
+#include "console/widgets/DeviceListView.h"
+#include "console/window/GUIOrvello.h"
 #include "console/widgets/Chart.h"
 #include "platform/Clock.h"
 #include "platform/RecordingFileDialogs.h"

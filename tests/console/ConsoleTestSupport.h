@@ -1,8 +1,8 @@
 #pragma once
 // What the console's window tests share: a fresh window in a temporary working folder with the
 // operator's message boxes recorded, and the operator's ways of clicking and typing.
-#include "console/DeviceListView.h"
-#include "console/GUIOrvello.h"
+#include "console/widgets/DeviceListView.h"
+#include "console/window/GUIOrvello.h"
 #include "platform/RecordingMessages.h"
 #include "registry/DeviceWorkers.h"
 #include "registry/Orvello_DeviceInfo.h"

@@ -1,0 +1,150 @@
+// The chart, the segment-program table and the data table, and the display time unit.
+#include "console/ConsoleTestSupport.h"
+
+#include "console/widgets/Chart.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <qcustomplot.h>
+
+namespace {
+
+// Chooses a menu entry as the operator does: the entry's action is triggered from its menu.
+void Choose(TFormOrvello& window, const char* entry) {
+    auto* action = window.findChild<QAction*>(QString::fromUtf8(entry));
+    QVERIFY2(action, entry);
+    action->trigger();
+}
+
+} // namespace
+
+class DataViewsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void TheThreeViewsSwitch_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("data table") << "ShowData1"
+                                    << "MemoData";
+        QTest::newRow("program table") << "ShowSegmentProgram1"
+                                       << "MemoSegments";
+        QTest::newRow("graph") << "ShowTable1"
+                               << "RtGraph2DMain";
+    }
+
+    void TheThreeViewsSwitch() {
+        QFETCH(QString, entry);
+        QFETCH(QString, shown);
+        TConsoleFixture fixture;
+        TFormOrvello& window = *fixture.window;
+        Choose(window, "ShowData1"); // away from the start view first
+        Choose(window, entry.toUtf8().constData());
+        for (const char* view : {"RtGraph2DMain", "MemoSegments", "MemoData"})
+            QCOMPARE(!fixture.Find<QWidget>(view)->isHidden(), shown == QLatin1String(view));
+        int ticked = 0;
+        for (QAction* action : {window.ShowTable1, window.ShowSegmentProgram1, window.ShowData1})
+            ticked += action->isChecked() ? 1 : 0;
+        QCOMPARE(ticked, 1);
+        QVERIFY(window.findChild<QAction*>(entry)->isChecked());
+    }
+
+    void TheProgramTableShowsTheSelectedDevices() {
+        TConsoleFixture fixture;
+        TFormOrvello& window = *fixture.window;
+        fixture.ClickRow("X-COM");
+        const QString table = window.MemoSegments->toPlainText();
+        QVERIFY2(table.startsWith(QStringLiteral(" Segment programs \n") + QString(28 + 17, '=')),
+                 qPrintable(table));
+        QVERIFY(table.contains(QStringLiteral("X-COM")));
+
+        Choose(window, "ShowSegmentPrograms1"); // unticked: the table empties
+        QVERIFY(!window.ShowSegmentPrograms1->isChecked());
+        QVERIFY(window.MemoSegments->toPlainText().isEmpty());
+    }
+
+    void TimeUnitsRelabelTheCaptions_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("letter");
+        QTest::addColumn<double>("factor");
+        QTest::newRow("hour") << "Hour1"
+                              << "h" << 60.0;
+        QTest::newRow("day") << "Day1"
+                             << "d" << 1440.0;
+        QTest::newRow("minute") << "Minute1"
+                                << "m" << 1.0;
+    }
+
+    void TimeUnitsRelabelTheCaptions() {
+        QFETCH(QString, entry);
+        QFETCH(QString, letter);
+        QFETCH(double, factor);
+        TConsoleFixture fixture;
+        TFormOrvello& window = *fixture.window;
+        Choose(window, "Day1");
+        Choose(window, entry.toUtf8().constData());
+        QCOMPARE(window.TimeUnitFactor(), factor);
+        QCOMPARE(window.LabelSegmentStartTime->text(), "Start time, " + letter);
+        QCOMPARE(window.LabelMixSegmentsTime->text(), "Time, " + letter);
+        QCOMPARE(window.Minute1->isChecked(), letter == "m");
+        QCOMPARE(window.Hour1->isChecked(), letter == "h");
+        QCOMPARE(window.Day1->isChecked(), letter == "d");
+    }
+
+    void ATimeUnitRescalesEveryCurve() {
+        TConsoleFixture fixture;
+        TFormOrvello& window = *fixture.window;
+        fixture.ClickRow("X-COM");
+        ConfigureFocusedDevice(window);
+        ShowTab(window, "TabSheetSegment");
+        TConsoleFixture::Click(window.ButtonSegmentProgramStart);
+        const TDeviceObjects& curves = window.Records().Objects("X-COM");
+        QVERIFY(curves.SerieSegment && curves.SerieFlow);
+        // The start stored its copy of the record after the flow curve was made inside it; the
+        // record still knows both curves.
+        QCOMPARE(fixture.Device("X-COM").SerieFlow, curves.SerieFlow);
+        QCOMPARE(fixture.Device("X-COM").SerieSegment, curves.SerieSegment);
+        WAIT_UNTIL(curves.SerieFlow->PointCount() >= 2, 20000, "flow points",
+                   QString::number(curves.SerieFlow->PointCount()));
+
+        // The program's last point: its last segment at 4 minutes, held 1 % beyond.
+        const auto lastKey = [](const TChartCurve* curve) {
+            return (curve->Graph()->data()->constEnd() - 1)->key;
+        };
+        QCOMPARE(lastKey(curves.SerieSegment), 4.04);
+        const double flowMinutes = lastKey(curves.SerieFlow);
+        Choose(window, "Hour1");
+        QCOMPARE(window.RtGraph2DMain->XCaption(), QStringLiteral("Time, h"));
+        QCOMPARE(lastKey(curves.SerieSegment), 4.04 / 60);
+        QCOMPARE(lastKey(curves.SerieFlow), flowMinutes / 60);
+        Choose(window, "Minute1");
+        QCOMPARE(window.RtGraph2DMain->XCaption(), QStringLiteral("Time, m"));
+        QCOMPARE(lastKey(curves.SerieSegment), 4.04);
+    }
+
+    void CurvesCreatedWhileSwitchedOffStartHidden() {
+        TConsoleFixture fixture;
+        TFormOrvello& window = *fixture.window;
+        Choose(window, "ShowSegmentPrograms1");
+        Choose(window, "Showachievedflows1");
+        fixture.ClickRow("X-COM");
+        ConfigureFocusedDevice(window);
+        ShowTab(window, "TabSheetSegment");
+        TConsoleFixture::Click(window.ButtonSegmentProgramStart);
+        const TDeviceObjects& curves = window.Records().Objects("X-COM");
+        QVERIFY(curves.SerieSegment && curves.SerieFlow);
+        QVERIFY(!curves.SerieSegment->IsVisible());
+        QVERIFY(!curves.SerieFlow->IsVisible());
+
+        Choose(window, "ShowSegmentPrograms1");
+        Choose(window, "Showachievedflows1");
+        QVERIFY(curves.SerieSegment->IsVisible());
+        QVERIFY(curves.SerieFlow->IsVisible());
+    }
+};
+
+QTEST_MAIN(DataViewsTest)
+#include "DataViewsTest.moc"
