@@ -11,8 +11,9 @@
 // written at once), and the resident memory at the end. Targets: under 2 ms per second of ticks
 // and for the main thread's share of a save, under 300 MB.
 #include "ResidentMemory.h"
-#include "console/window/GUIOrvello.h"
+#include "console/automation/FindControl.h"
 #include "console/widgets/Chart.h"
+#include "console/window/GUIOrvello.h"
 #include "engine/DataTable.h"
 #include "platform/Clock.h"
 #include "platform/RecordingMessages.h"
@@ -120,7 +121,7 @@ int main(int argc, char** argv) {
     {
         TFormOrvello window;
         ScopedRecordingMessages messages;
-        window.TimerEngine->stop(); // the scenario drives the host itself
+        Control<QTimer>(window, "TimerEngine")->stop(); // the scenario drives the host itself
         window.ListAllDevices();
         TConsoleEngineHost& host = window.EngineHost();
 
@@ -142,7 +143,7 @@ int main(int argc, char** argv) {
                 PrintSave("at the start", host, startSave);
             }
         }
-        window.RtGraph2DMain->Replot();
+        Control<TChart>(window, "RtGraph2DMain")->Replot();
         // A few saves at the end, a minute apart, for a figure that is not one sample's luck.
         TSaveCost endSave;
         for (int sample = 0; sample < 3; ++sample) {

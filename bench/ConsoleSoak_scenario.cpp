@@ -15,9 +15,10 @@
 // Progress lines every five minutes show a trend before the run ends. Exits 1 when a device
 // gave no flow points, 2 when the scenario could not be set up.
 #include "ResidentMemory.h"
+#include "console/automation/FindControl.h"
+#include "console/widgets/Chart.h"
 #include "console/widgets/DeviceListView.h"
 #include "console/window/GUIOrvello.h"
-#include "console/widgets/Chart.h"
 #include "platform/Clock.h"
 #include "platform/RecordingFileDialogs.h"
 #include "platform/RecordingMessages.h"
@@ -217,7 +218,7 @@ struct TSetupFailed : std::runtime_error {
 }
 
 void ShowTab(TFormOrvello& window, QWidget* tab) {
-    QTabWidget* tabs = window.PageControl1;
+    QTabWidget* tabs = Control<QTabWidget>(window, "PageControl1");
     const int index = tabs->indexOf(tab);
     if (index < 0)
         Fail("a tab is missing");
@@ -226,7 +227,7 @@ void ShowTab(TFormOrvello& window, QWidget* tab) {
 }
 
 void ClickRow(TFormOrvello& window, int row) {
-    TDeviceListView* list = window.ListViewDevices;
+    TDeviceListView* list = Control<TDeviceListView>(window, "ListViewDevices");
     QTreeWidgetItem* item = list->topLevelItem(row);
     list->scrollToItem(item);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
@@ -254,7 +255,7 @@ int NitrogenIndex(const QComboBox& gases) {
 }
 
 QAction* LoadProgramEntry(const TFormOrvello& window) {
-    for (QAction* entry : window.PopupMenuSegment->actions())
+    for (QAction* entry : Control<QMenu>(window, "PopupMenuSegment")->actions())
         if (entry->text() == QLatin1String("Load Segment Program"))
             return entry;
     Fail("the segment list's menu has no entry to load a program");
@@ -295,7 +296,8 @@ int Soak(double minutes) {
             TDeviceSearchHooks hooks;
             hooks.MM = [&window](const std::string& line) { window->MM(line); };
             hooks.AppendLine = [&window](const std::string& line) {
-                window->MemoMain->appendPlainText(QString::fromStdString(line));
+                Control<QPlainTextEdit>(*window, "MemoMain")
+                    ->appendPlainText(QString::fromStdString(line));
             };
             hooks.ServeEvents = [] { QCoreApplication::processEvents(); };
             const TDeviceSearchResult found = SearchDevices(hooks);
@@ -311,20 +313,23 @@ int Soak(double minutes) {
 
         // Every device configured and given its program through the window.
         const auto configureStart = SteadyClock::now();
-        const int rows = window->ListViewDevices->topLevelItemCount();
+        const int rows = Control<TDeviceListView>(*window, "ListViewDevices")->topLevelItemCount();
         for (int row = 0; row < rows; ++row) {
             ClickRow(*window, row);
-            const std::string port =
-                window->ListViewDevices->topLevelItem(row)->text(0).toStdString();
+            const std::string port = Control<TDeviceListView>(*window, "ListViewDevices")
+                                         ->topLevelItem(row)
+                                         ->text(0)
+                                         .toStdString();
             TDeviceInfo device;
             FindDeviceByPort(port, device);
-            ShowTab(*window, window->TabSheetConfigure);
+            ShowTab(*window, Control<QWidget>(*window, "TabSheetConfigure"));
             if (device.DevType == dtPump)
-                ChooseFluid(window->ComboBoxDeviceFluidPump, 1);
+                ChooseFluid(Control<QComboBox>(*window, "ComboBoxDeviceFluidPump"), 1);
             else
-                ChooseFluid(window->ComboBoxDeviceFluid,
-                            NitrogenIndex(*window->ComboBoxDeviceFluid));
-            QTest::mouseClick(window->ButtonApplyConfiguration, Qt::LeftButton);
+                ChooseFluid(Control<QComboBox>(*window, "ComboBoxDeviceFluid"),
+                            NitrogenIndex(*Control<QComboBox>(*window, "ComboBoxDeviceFluid")));
+            QTest::mouseClick(Control<QPushButton>(*window, "ButtonApplyConfiguration"),
+                              Qt::LeftButton);
 
             const QString path = QDir::current().absoluteFilePath(
                 QStringLiteral("soak-%1.txt").arg(QString::fromStdString(port)));
@@ -332,7 +337,7 @@ int Soak(double minutes) {
                 std::ofstream file(path.toStdString(), std::ios::binary);
                 file << SoakProgram(row, minutes);
             }
-            ShowTab(*window, window->TabSheetSegment);
+            ShowTab(*window, Control<QWidget>(*window, "TabSheetSegment"));
             dialogs.recorder.Answer(path.toStdString());
             LoadProgramEntry(*window)->trigger();
 
@@ -342,9 +347,11 @@ int Soak(double minutes) {
             if (device.SegmentProgram.empty())
                 Fail("the program did not load on " + port);
         }
-        window->ListViewDevices->setFocus();
-        QTest::keyClick(window->ListViewDevices, Qt::Key_A, Qt::ControlModifier);
-        QTest::mouseClick(window->ButtonSegmentProgramStart, Qt::LeftButton);
+        Control<TDeviceListView>(*window, "ListViewDevices")->setFocus();
+        QTest::keyClick(Control<TDeviceListView>(*window, "ListViewDevices"), Qt::Key_A,
+                        Qt::ControlModifier);
+        QTest::mouseClick(Control<QPushButton>(*window, "ButtonSegmentProgramStart"),
+                          Qt::LeftButton);
         int running = 0;
         for (const TDeviceInfo& device : DevicesLocal)
             running += device.ControlMode == dcmSegment ? 1 : 0;
@@ -353,7 +360,7 @@ int Soak(double minutes) {
         if (running != static_cast<int>(DevicesLocal.size()))
             Fail("not every device runs its program");
 
-        TTickTimer ticks(*window->TimerEngine, clock);
+        TTickTimer ticks(*Control<QTimer>(*window, "TimerEngine"), clock);
         std::vector<std::pair<double, double>> memory;
         const auto runStart = SteadyClock::now();
         const double startMegabytes = ResidentMegabytes();
@@ -390,7 +397,7 @@ int Soak(double minutes) {
 
         // The chart as the run left it, drawn again at once.
         const auto replotStart = SteadyClock::now();
-        window->RtGraph2DMain->Replot();
+        Control<TChart>(*window, "RtGraph2DMain")->Replot();
         const double replotMs = MsSince(replotStart);
 
         std::size_t points = 0;
@@ -425,13 +432,15 @@ int Soak(double minutes) {
         std::printf("forced chart replot at the end: %.1f ms\n", replotMs);
         // The panes keep their lines up to a bound, so memory that follows them levels off.
         std::printf("log pane lines: %d, data table pane lines: %d\n",
-                    window->MemoMain->blockCount(), window->MemoData->blockCount());
+                    Control<QPlainTextEdit>(*window, "MemoMain")->blockCount(),
+                    Control<QPlainTextEdit>(*window, "MemoData")->blockCount());
 
         const auto closeStart = SteadyClock::now();
         window->close();
         std::printf("window closed in %.0f ms (%s); the log pane ends:\n", MsSince(closeStart),
                     window->isVisible() ? "still open" : "closed");
-        const QStringList log = window->MemoMain->toPlainText().split(QLatin1Char('\n'));
+        const QStringList log =
+            Control<QPlainTextEdit>(*window, "MemoMain")->toPlainText().split(QLatin1Char('\n'));
         for (qsizetype i = std::max<qsizetype>(0, log.size() - 4); i < log.size(); ++i)
             std::printf("  %s\n", log[i].toUtf8().constData());
         const std::vector<std::string> boxes = messages.recorder.Messages();

@@ -19,9 +19,10 @@
 // device at real pace). Exits 1 when a device gave no flow points, 2 when the scenario could not
 // be set up.
 #include "ResidentMemory.h"
+#include "console/automation/FindControl.h"
+#include "console/widgets/Chart.h"
 #include "console/widgets/DeviceListView.h"
 #include "console/window/GUIOrvello.h"
-#include "console/widgets/Chart.h"
 #include "platform/Clock.h"
 #include "platform/RecordingFileDialogs.h"
 #include "platform/RecordingMessages.h"
@@ -104,7 +105,7 @@ struct TClockInstalled {
 class TTickWatch final : public QObject {
 public:
     TTickWatch(TFormOrvello& window, const TWeekClock& clock)
-        : window_(window), timer_(*window.TimerEngine), clock_(clock) {
+        : window_(window), timer_(*Control<QTimer>(window, "TimerEngine")), clock_(clock) {
         timer_.installEventFilter(this);
         QObject::connect(&timer_, &QTimer::timeout, this, [this] { Ended(); });
     }
@@ -189,7 +190,7 @@ struct TSetupFailed : std::runtime_error {
 }
 
 void ShowTab(TFormOrvello& window, QWidget* tab) {
-    QTabWidget* tabs = window.PageControl1;
+    QTabWidget* tabs = Control<QTabWidget>(window, "PageControl1");
     const int index = tabs->indexOf(tab);
     if (index < 0)
         Fail("a tab is missing");
@@ -198,7 +199,7 @@ void ShowTab(TFormOrvello& window, QWidget* tab) {
 }
 
 void ClickRow(TFormOrvello& window, int row) {
-    TDeviceListView* list = window.ListViewDevices;
+    TDeviceListView* list = Control<TDeviceListView>(window, "ListViewDevices");
     QTreeWidgetItem* item = list->topLevelItem(row);
     list->scrollToItem(item);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
@@ -217,7 +218,7 @@ void ChooseFluid(QComboBox* fluids, int index) {
 }
 
 QAction* LoadProgramEntry(const TFormOrvello& window) {
-    for (QAction* entry : window.PopupMenuSegment->actions())
+    for (QAction* entry : Control<QMenu>(window, "PopupMenuSegment")->actions())
         if (entry->text() == QLatin1String("Load Segment Program"))
             return entry;
     Fail("the segment list's menu has no entry to load a program");
@@ -275,42 +276,50 @@ int Week(double days, double scale) {
         QCoreApplication::processEvents();
 
         const auto configureStart = SteadyClock::now();
-        const int rows = window->ListViewDevices->topLevelItemCount();
+        const int rows = Control<TDeviceListView>(*window, "ListViewDevices")->topLevelItemCount();
         for (int row = 0; row < rows; ++row) {
             ClickRow(*window, row);
-            const std::string port =
-                window->ListViewDevices->topLevelItem(row)->text(0).toStdString();
+            const std::string port = Control<TDeviceListView>(*window, "ListViewDevices")
+                                         ->topLevelItem(row)
+                                         ->text(0)
+                                         .toStdString();
             TDeviceInfo device;
             FindDeviceByPort(port, device);
-            ShowTab(*window, window->TabSheetConfigure);
-            ChooseFluid(device.DevType == dtPump ? window->ComboBoxDeviceFluidPump
-                                                 : window->ComboBoxDeviceFluid,
+            ShowTab(*window, Control<QWidget>(*window, "TabSheetConfigure"));
+            ChooseFluid(device.DevType == dtPump
+                            ? Control<QComboBox>(*window, "ComboBoxDeviceFluidPump")
+                            : Control<QComboBox>(*window, "ComboBoxDeviceFluid"),
                         1);
-            QTest::mouseClick(window->ButtonApplyConfiguration, Qt::LeftButton);
+            QTest::mouseClick(Control<QPushButton>(*window, "ButtonApplyConfiguration"),
+                              Qt::LeftButton);
             const QString path = QDir::current().absoluteFilePath(
                 QStringLiteral("week-%1.txt").arg(QString::fromStdString(port)));
             {
                 std::ofstream file(path.toStdString(), std::ios::binary);
                 file << WeekProgram(row, days);
             }
-            ShowTab(*window, window->TabSheetSegment);
+            ShowTab(*window, Control<QWidget>(*window, "TabSheetSegment"));
             dialogs.recorder.Answer(path.toStdString());
             LoadProgramEntry(*window)->trigger();
             FindDeviceByPort(port, device);
             if (!device.ThreadMFC && !device.ThreadPump)
                 Fail("configuring " + port + " started no worker");
         }
-        window->ListViewDevices->setFocus();
-        QTest::keyClick(window->ListViewDevices, Qt::Key_A, Qt::ControlModifier);
-        window->TimerEngine->setInterval(std::max(1, static_cast<int>(std::lround(1000 / scale))));
-        QTest::mouseClick(window->ButtonSegmentProgramStart, Qt::LeftButton);
+        Control<TDeviceListView>(*window, "ListViewDevices")->setFocus();
+        QTest::keyClick(Control<TDeviceListView>(*window, "ListViewDevices"), Qt::Key_A,
+                        Qt::ControlModifier);
+        Control<QTimer>(*window, "TimerEngine")
+            ->setInterval(std::max(1, static_cast<int>(std::lround(1000 / scale))));
+        QTest::mouseClick(Control<QPushButton>(*window, "ButtonSegmentProgramStart"),
+                          Qt::LeftButton);
         int running = 0;
         for (const TDeviceInfo& device : DevicesLocal)
             running += device.ControlMode == dcmSegment ? 1 : 0;
         std::printf("%zu devices (%d simulated controllers, %zu rig pumps) configured and "
                     "started in %.1f s; %.0f program seconds per wall second, engine every %d ms\n",
                     DevicesLocal.size(), ControllerCount, DevicesLocal.size() - ControllerCount,
-                    MsSince(configureStart) / 1000, scale, window->TimerEngine->interval());
+                    MsSince(configureStart) / 1000, scale,
+                    Control<QTimer>(*window, "TimerEngine")->interval());
         if (running != static_cast<int>(DevicesLocal.size()))
             Fail("not every device runs its program");
 
@@ -373,12 +382,13 @@ int Week(double days, double scale) {
             withFlows += count > 0 ? 1 : 0;
         }
         const auto replotStart = SteadyClock::now();
-        window->RtGraph2DMain->Replot();
+        Control<TChart>(*window, "RtGraph2DMain")->Replot();
         std::printf("run: %.1f min in real time; %d of %zu devices with flow points, %zu points "
                     "in all; chart replot %.0f ms; log pane %d lines, data pane %d lines\n",
                     MsSince(runStart) / 60000, withFlows, DevicesLocal.size(), points,
-                    MsSince(replotStart), window->MemoMain->blockCount(),
-                    window->MemoData->blockCount());
+                    MsSince(replotStart),
+                    Control<QPlainTextEdit>(*window, "MemoMain")->blockCount(),
+                    Control<QPlainTextEdit>(*window, "MemoData")->blockCount());
         // A tick a program second: the first and the last hour's ticks.
         const auto hour =
             static_cast<std::ptrdiff_t>(std::min<std::size_t>(ticks.Work_ms.size(), 3600));

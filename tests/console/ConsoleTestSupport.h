@@ -1,6 +1,7 @@
 #pragma once
 // What the console's window tests share: a fresh window in a temporary working folder with the
 // operator's message boxes recorded, and the operator's ways of clicking and typing.
+#include "console/automation/FindControl.h"
 #include "console/widgets/DeviceListView.h"
 #include "console/window/GUIOrvello.h"
 #include "platform/RecordingMessages.h"
@@ -36,7 +37,7 @@ public:
         messages = std::make_unique<ScopedRecordingMessages>();
         // The engine runs faster than once a second so the tests wait less; its rules do not
         // depend on the period.
-        window->TimerEngine->setInterval(200);
+        Control<QTimer>(*window, "TimerEngine")->setInterval(200);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -62,15 +63,17 @@ public:
     }
 
     QTreeWidgetItem* Row(const QString& port) const {
-        for (int i = 0; i < window->ListViewDevices->topLevelItemCount(); ++i)
-            if (window->ListViewDevices->topLevelItem(i)->text(0) == port)
-                return window->ListViewDevices->topLevelItem(i);
+        for (int i = 0;
+             i < Control<TDeviceListView>(*window, "ListViewDevices")->topLevelItemCount(); ++i)
+            if (Control<TDeviceListView>(*window, "ListViewDevices")->topLevelItem(i)->text(0) ==
+                port)
+                return Control<TDeviceListView>(*window, "ListViewDevices")->topLevelItem(i);
         return nullptr;
     }
 
     // A click on a row as the operator makes it; Ctrl extends the selection.
     void ClickRow(const QString& port, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const {
-        QTreeWidget* list = window->ListViewDevices;
+        QTreeWidget* list = Control<TDeviceListView>(*window, "ListViewDevices");
         QTreeWidgetItem* row = Row(port);
         QVERIFY2(row, qPrintable("no row " + port));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
@@ -98,7 +101,7 @@ public:
     }
 
     QStringList LogLines() const {
-        return window->MemoMain->toPlainText().split(QLatin1Char('\n'));
+        return Control<QPlainTextEdit>(*window, "MemoMain")->toPlainText().split(QLatin1Char('\n'));
     }
 
     std::unique_ptr<TFormOrvello> window;
@@ -159,7 +162,7 @@ inline void TypeRecipe(QPlainTextEdit* memo, const QStringList& lines) {
 
 // Brings a tab to the front by clicking its tab.
 inline void ShowTab(TFormOrvello& window, const char* tabName) {
-    QTabWidget* tabs = window.PageControl1;
+    QTabWidget* tabs = Control<QTabWidget>(window, "PageControl1");
     for (int i = 0; i < tabs->count(); ++i) {
         if (tabs->widget(i)->objectName() == QLatin1String(tabName)) {
             QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, Qt::NoModifier,
@@ -174,26 +177,26 @@ inline void ShowTab(TFormOrvello& window, const char* tabName) {
 // keyboard, then applies the configuration of the focused device.
 inline void ConfigureFocusedDevice(TFormOrvello& window) {
     ShowTab(window, "TabSheetConfigure");
-    QComboBox* gases = window.ComboBoxDeviceFluid;
+    QComboBox* gases = Control<QComboBox>(window, "ComboBoxDeviceFluid");
     if (gases->currentIndex() <= 0) {
         gases->setFocus();
         if (gases->currentIndex() < 0)
             QTest::keyClick(gases, Qt::Key_Home);
         QTest::keyClick(gases, Qt::Key_Down);
     }
-    QTest::mouseClick(window.ButtonApplyConfiguration, Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(window, "ButtonApplyConfiguration"), Qt::LeftButton);
 }
 
 // The pump's fluid after the heading, then "Apply configuration"; the pump is initialised before
 // its worker starts, so this returns once the worker runs.
 inline void ConfigureFocusedPump(TFormOrvello& window) {
     ShowTab(window, "TabSheetConfigure");
-    QComboBox* fluids = window.ComboBoxDeviceFluidPump;
+    QComboBox* fluids = Control<QComboBox>(window, "ComboBoxDeviceFluidPump");
     if (fluids->currentIndex() <= 0) {
         fluids->setFocus();
         if (fluids->currentIndex() < 0)
             QTest::keyClick(fluids, Qt::Key_Home);
         QTest::keyClick(fluids, Qt::Key_Down);
     }
-    QTest::mouseClick(window.ButtonApplyConfiguration, Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(window, "ButtonApplyConfiguration"), Qt::LeftButton);
 }

@@ -6,6 +6,7 @@
 // pace.
 #include "ConsoleRigSupport.h"
 #include "ConsoleTestSupport.h"
+#include "console/automation/FindControl.h"
 
 #include "console/widgets/DoubleEdit.h"
 #include "platform/Clock.h"
@@ -45,7 +46,7 @@ public:
         fixture = std::make_unique<TConsoleFixture>();
         // The engine at its own pace: a data row needs fresh status from every controller
         // within one tick, and the controllers deliver about one a second.
-        Window().TimerEngine->setInterval(1000);
+        Control<QTimer>(Window(), "TimerEngine")->setInterval(1000);
     }
 
     TFormOrvello& Window() const { return *fixture->window; }
@@ -88,10 +89,10 @@ inline void ConfigureDevice(TSession& session, const std::string& port) {
     fixture.ClickRow(QString::fromStdString(port));
     ShowTab(window, "TabSheetConfigure");
     if (fixture.Device(port).DevType == dtPump)
-        ChooseWithKeys(window.ComboBoxDeviceFluidPump, Water);
+        ChooseWithKeys(Control<QComboBox>(window, "ComboBoxDeviceFluidPump"), Water);
     else
-        ChooseWithKeys(window.ComboBoxDeviceFluid, Nitrogen);
-    TConsoleFixture::Click(window.ButtonApplyConfiguration);
+        ChooseWithKeys(Control<QComboBox>(window, "ComboBoxDeviceFluid"), Nitrogen);
+    TConsoleFixture::Click(Control<QPushButton>(window, "ButtonApplyConfiguration"));
     const TDeviceInfo device = fixture.Device(port);
     QVERIFY2(device.ThreadMFC || device.ThreadPump, port.c_str());
     QCOMPARE(fixture.Row(QString::fromStdString(port))->text(1), QStringLiteral("Ready"));
@@ -109,23 +110,24 @@ inline void SelectRows(TConsoleFixture& fixture, const std::vector<std::string>&
 inline void AddMixture(TSession& session, const QStringList& recipe, const QString& time) {
     TFormOrvello& window = session.Window();
     ShowTab(window, "TabSheetMixtures");
-    TypeRecipe(window.MemoMixRecipe, recipe);
-    QVERIFY2(window.MemoMixResult->toPlainText().startsWith("Mixture: "),
-             qPrintable(window.MemoMixResult->toPlainText()));
-    TConsoleFixture::TypeInto(window.RtDoubleEditMixSegmentsAddTime, time);
-    TConsoleFixture::Click(window.ButtonMixSegmentsAdd);
+    TypeRecipe(Control<QPlainTextEdit>(window, "MemoMixRecipe"), recipe);
+    QVERIFY2(
+        Control<QPlainTextEdit>(window, "MemoMixResult")->toPlainText().startsWith("Mixture: "),
+        qPrintable(Control<QPlainTextEdit>(window, "MemoMixResult")->toPlainText()));
+    TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditMixSegmentsAddTime"), time);
+    TConsoleFixture::Click(Control<QPushButton>(window, "ButtonMixSegmentsAdd"));
 }
 
 inline void ClickStart(TSession& session, const std::vector<std::string>& ports) {
     SelectRows(*session.fixture, ports);
     ShowTab(session.Window(), "TabSheetSegment");
-    TConsoleFixture::Click(session.Window().ButtonSegmentProgramStart);
+    TConsoleFixture::Click(Control<QPushButton>(session.Window(), "ButtonSegmentProgramStart"));
 }
 
 inline void ClickStop(TSession& session, const std::vector<std::string>& ports) {
     SelectRows(*session.fixture, ports);
     ShowTab(session.Window(), "TabSheetSegment");
-    TConsoleFixture::Click(session.Window().ButtonSegmentProgramStop);
+    TConsoleFixture::Click(Control<QPushButton>(session.Window(), "ButtonSegmentProgramStop"));
 }
 
 // The setpoints (in counts) an MFC received, in order.

@@ -23,8 +23,8 @@
 // during a stop. The rig's rules are the core's. Every handler runs on the main thread.
 #include "console/session/ConsoleEngineHost.h"
 #include "console/session/HeldMessages.h"
-#include "console/session/SessionLog.h"
 #include "console/session/ReentryGuard.h"
+#include "console/session/SessionLog.h"
 #include "engine/EngineTick.h"
 #include "engine/FlowDeviationWatch.h"
 #include "engine/StatusCodeWatch.h"
@@ -241,8 +241,9 @@ private:
     void PointerMovedOver(QWidget* watched, const QPointF& globalPosition);
     void FillReferenceConditions();
 
-public:
-    // The controls, named as the operator's documentation names them. Owned by the window.
+    // The controls, named as the operator's documentation names them, and the window's own: code
+    // outside the window finds them by those names (their objectName), as an operator finds them
+    // by what they show.
     QWidget* PanelData = nullptr;
     TChart* RtGraph2DMain = nullptr;
     QPlainTextEdit* MemoSegments = nullptr;

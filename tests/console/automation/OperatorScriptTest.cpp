@@ -1,6 +1,7 @@
 // The operator script: it drives the real window by objectName the way the operator does, waits
 // while input is held out, and ends the run with its line and reason on a fault.
 #include "console/ConsoleTestSupport.h"
+#include "console/automation/FindControl.h"
 
 #include "console/automation/OperatorScript.h"
 
@@ -51,7 +52,8 @@ private slots:
                     QRegularExpression(".*Set device:Virtual Demo to flow:50 %")) >= 0);
         // The message box went to the script's sink, and the run went on.
         QCOMPARE(script->Messages(), std::vector<std::string>{"Cannot add invalid recipe"});
-        QCOMPARE(window.MemoMixRecipe->toPlainText(), QStringLiteral("X-COM 20\nX-COM 30 r"));
+        QCOMPARE(Control<QPlainTextEdit>(window, "MemoMixRecipe")->toPlainText(),
+                 QStringLiteral("X-COM 20\nX-COM 30 r"));
         QVERIFY(QFileInfo::exists(signal));
         WAIT_UNTIL(!window.isVisible(), 60000, "the window's close", "still open");
         QVERIFY(fixture.LogLines().indexOf(QRegularExpression(".*Terminate threads")) >= 0);
@@ -92,8 +94,11 @@ private slots:
                                "select-row X-COM add\n");
         WAIT_UNTIL(script->Finished(), 60000, "the script's end", script->ErrorText());
         QVERIFY2(!script->Failed(), qPrintable(script->ErrorText()));
-        QCOMPARE(fixture.window->ListViewDevices->selectedItems().size(), 2);
-        QCOMPARE(fixture.window->ListViewDevices->FocusedRow(), fixture.Row("X-COM"));
+        QCOMPARE(
+            Control<TDeviceListView>(*fixture.window, "ListViewDevices")->selectedItems().size(),
+            2);
+        QCOMPARE(Control<TDeviceListView>(*fixture.window, "ListViewDevices")->FocusedRow(),
+                 fixture.Row("X-COM"));
     }
 
     void NamesTheLineThatCannotRunAndClosesTheWindow_data() {

@@ -4,6 +4,7 @@
 #include "console/ConsoleRigSupport.h"
 #include "console/ConsoleTestSupport.h"
 #include "console/SessionSupport.h"
+#include "console/automation/FindControl.h"
 
 #include "console/widgets/DoubleEdit.h"
 #include "platform/Clock.h"
@@ -91,23 +92,25 @@ private slots:
         // Two setpoints whose pump programs differ (high ones all saturate the plan).
         QVERIFY(PumpCommand(fixture.Device(pump), 10) != PumpCommand(fixture.Device(pump), 20));
         ShowTab(window, "TabSheetDirectControl");
-        TConsoleFixture::TypeInto(window.RtDoubleEditDirectControlDesiredFlow, "10");
-        TConsoleFixture::Click(window.ButtonApplyFlow);
+        TConsoleFixture::TypeInto(
+            Control<TDoubleEdit>(window, "RtDoubleEditDirectControlDesiredFlow"), "10");
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonApplyFlow"));
         WAIT_UNTIL(rig.State(pump).Busy, InstrumentWait_ms, "the pump dispensing",
                    Q(rig.JournalTail()));
 
         // The pump's replies go missing while the worker changes its program: the driver
         // complains from the worker's thread.
         QCOMPARE(rig.Control("silent " + pump + " on"), std::string());
-        TConsoleFixture::TypeInto(window.RtDoubleEditDirectControlDesiredFlow, "20");
-        TConsoleFixture::Click(window.ButtonApplyFlow);
+        TConsoleFixture::TypeInto(
+            Control<TDoubleEdit>(window, "RtDoubleEditDirectControlDesiredFlow"), "20");
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonApplyFlow"));
         WAIT_UNTIL(BoxOpenStartingWith("Set pump states failed"), InstrumentWait_ms,
                    "the pump's failure box", OpenBoxTexts().join(" | "));
         QCOMPARE(rig.Control("silent " + pump + " off"), std::string());
         const std::size_t afterFault = rig.Commands(pump).size();
 
         // The operator leaves the box open and stops the pump, then closes the window.
-        TConsoleFixture::Click(window.ButtonDirectControlStop);
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonDirectControlStop"));
         WAIT_UNTIL(LastProgram(rig.Commands(pump)) == PumpFrame("TR") && !rig.State(pump).Busy,
                    InstrumentWait_ms, "the stop's TR after the fault", Q(rig.JournalTail()));
         QVERIFY(BoxOpenStartingWith("Set pump states failed"));
@@ -129,18 +132,18 @@ private slots:
         TConsoleFixture fixture(RigDevices(rig));
         fixture.messages.reset();
         TFormOrvello& window = *fixture.window;
-        window.TimerEngine->setInterval(1000);
+        Control<QTimer>(window, "TimerEngine")->setInterval(1000);
         window.ListAllDevices();
         fixture.ClickRow(Q(mfc));
         ConfigureFocusedDevice(window);
         ShowTab(window, "TabSheetSegment");
-        TConsoleFixture::TypeInto(window.RtDoubleEditSegmentTime, "0");
-        TConsoleFixture::TypeInto(window.RtDoubleEditSegmentFlow, "40");
-        TConsoleFixture::Click(window.ButtonSegmentApply);
-        TConsoleFixture::TypeInto(window.RtDoubleEditSegmentTime, "3");
-        TConsoleFixture::TypeInto(window.RtDoubleEditSegmentFlow, "0");
-        TConsoleFixture::Click(window.ButtonSegmentApply);
-        TConsoleFixture::Click(window.ButtonSegmentProgramStart);
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditSegmentTime"), "0");
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditSegmentFlow"), "40");
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonSegmentApply"));
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditSegmentTime"), "3");
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditSegmentFlow"), "0");
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonSegmentApply"));
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonSegmentProgramStart"));
         WAIT_UNTIL(LastSetpoint(rig, mfc) == Counts(40), InstrumentWait_ms, "the first step",
                    Describe(Setpoints(rig, mfc)));
 

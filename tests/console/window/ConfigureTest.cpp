@@ -1,5 +1,6 @@
 // The Configure tab's colour code and tools.
 #include "console/ConsoleTestSupport.h"
+#include "console/automation/FindControl.h"
 
 #include "console/widgets/ColorPickCombo.h"
 #include "console/widgets/DoubleEdit.h"
@@ -22,8 +23,8 @@ private slots:
         QFETCH(QColor, color);
         QFETCH(QString, code);
         TConsoleFixture fixture;
-        fixture.window->RtColorPickComboDeviceColor->SetColor(color);
-        QCOMPARE(fixture.window->LabelDeviceColor->text(), code);
+        Control<TColorPickCombo>(*fixture.window, "RtColorPickComboDeviceColor")->SetColor(color);
+        QCOMPARE(Control<QLabel>(*fixture.window, "LabelDeviceColor")->text(), code);
         // The device's own colour changes only with "Apply configuration".
         QCOMPARE(fixture.Device("X-COM").Color, MakeDemoDevice().Color);
     }
@@ -31,16 +32,16 @@ private slots:
     void InitializeOnlyExplainsItself() {
         TConsoleFixture fixture;
         fixture.ClickRow("X-COM");
-        TConsoleFixture::Click(fixture.window->ButtonDeviceInitialize);
+        TConsoleFixture::Click(Control<QPushButton>(*fixture.window, "ButtonDeviceInitialize"));
         QCOMPARE(fixture.Messages(),
                  (std::vector<std::string>{"Initializing device, this may take a while. Form will "
                                            "be unresponsive during initialization.",
                                            "There is no Initialize procedure for demo device"}));
-        QVERIFY(fixture.window->TimerEngine->isActive());
+        QVERIFY(Control<QTimer>(*fixture.window, "TimerEngine")->isActive());
 
         fixture.messages->recorder.Clear();
         ConfigureFocusedDevice(*fixture.window);
-        TConsoleFixture::Click(fixture.window->ButtonDeviceInitialize);
+        TConsoleFixture::Click(Control<QPushButton>(*fixture.window, "ButtonDeviceInitialize"));
         QCOMPARE(fixture.Messages(),
                  std::vector<std::string>{"Device thread is running, cannot proceed. Initialize "
                                           "can only be performed before Configuration is applied"});
@@ -51,21 +52,23 @@ private slots:
         TFormOrvello& window = *fixture.window;
         window.ListAllDevices();
         fixture.ClickRow("X-COM");
-        QVERIFY(window.PanelFlowAlarm->isVisible());
-        QCOMPARE(window.RtDoubleEditDeviationLimit->Value(), 5.0);
-        QCOMPARE(window.RtDoubleEditDeviationDelay->Value(), 60.0);
-        TConsoleFixture::TypeInto(window.RtDoubleEditDeviationLimit, "2.5");
-        TConsoleFixture::TypeInto(window.RtDoubleEditDeviationDelay, "300");
+        QVERIFY(Control<QWidget>(window, "PanelFlowAlarm")->isVisible());
+        QCOMPARE(Control<TDoubleEdit>(window, "RtDoubleEditDeviationLimit")->Value(), 5.0);
+        QCOMPARE(Control<TDoubleEdit>(window, "RtDoubleEditDeviationDelay")->Value(), 60.0);
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditDeviationLimit"),
+                                  "2.5");
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditDeviationDelay"),
+                                  "300");
         ConfigureFocusedDevice(window);
         QCOMPARE(fixture.Device("X-COM").DeviationLimit_pct, 2.5);
         QCOMPARE(fixture.Device("X-COM").DeviationDelay_s, 300.0);
 
         // Another device shows its own, and the first one's come back with it.
         fixture.ClickRow("X-COM2");
-        QCOMPARE(window.RtDoubleEditDeviationLimit->Value(), 5.0);
+        QCOMPARE(Control<TDoubleEdit>(window, "RtDoubleEditDeviationLimit")->Value(), 5.0);
         QCOMPARE(fixture.Device("X-COM2").DeviationLimit_pct, 5.0);
         fixture.ClickRow("X-COM");
-        QCOMPARE(window.RtDoubleEditDeviationDelay->Value(), 300.0);
+        QCOMPARE(Control<TDoubleEdit>(window, "RtDoubleEditDeviationDelay")->Value(), 300.0);
     }
 };
 

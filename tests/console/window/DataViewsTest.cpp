@@ -1,5 +1,6 @@
 // The chart, the segment-program table and the data table, and the display time unit.
 #include "console/ConsoleTestSupport.h"
+#include "console/automation/FindControl.h"
 
 #include "console/widgets/Chart.h"
 
@@ -46,7 +47,9 @@ private slots:
         for (const char* view : {"RtGraph2DMain", "MemoSegments", "MemoData"})
             QCOMPARE(!fixture.Find<QWidget>(view)->isHidden(), shown == QLatin1String(view));
         int ticked = 0;
-        for (QAction* action : {window.ShowTable1, window.ShowSegmentProgram1, window.ShowData1})
+        for (QAction* action : {Control<QAction>(window, "ShowTable1"),
+                                Control<QAction>(window, "ShowSegmentProgram1"),
+                                Control<QAction>(window, "ShowData1")})
             ticked += action->isChecked() ? 1 : 0;
         QCOMPARE(ticked, 1);
         QVERIFY(window.findChild<QAction*>(entry)->isChecked());
@@ -56,14 +59,14 @@ private slots:
         TConsoleFixture fixture;
         TFormOrvello& window = *fixture.window;
         fixture.ClickRow("X-COM");
-        const QString table = window.MemoSegments->toPlainText();
+        const QString table = Control<QPlainTextEdit>(window, "MemoSegments")->toPlainText();
         QVERIFY2(table.startsWith(QStringLiteral(" Segment programs \n") + QString(28 + 17, '=')),
                  qPrintable(table));
         QVERIFY(table.contains(QStringLiteral("X-COM")));
 
         Choose(window, "ShowSegmentPrograms1"); // unticked: the table empties
-        QVERIFY(!window.ShowSegmentPrograms1->isChecked());
-        QVERIFY(window.MemoSegments->toPlainText().isEmpty());
+        QVERIFY(!Control<QAction>(window, "ShowSegmentPrograms1")->isChecked());
+        QVERIFY(Control<QPlainTextEdit>(window, "MemoSegments")->toPlainText().isEmpty());
     }
 
     void TimeUnitsRelabelTheCaptions_data() {
@@ -87,11 +90,11 @@ private slots:
         Choose(window, "Day1");
         Choose(window, entry.toUtf8().constData());
         QCOMPARE(window.TimeUnitFactor(), factor);
-        QCOMPARE(window.LabelSegmentStartTime->text(), "Start time, " + letter);
-        QCOMPARE(window.LabelMixSegmentsTime->text(), "Time, " + letter);
-        QCOMPARE(window.Minute1->isChecked(), letter == "m");
-        QCOMPARE(window.Hour1->isChecked(), letter == "h");
-        QCOMPARE(window.Day1->isChecked(), letter == "d");
+        QCOMPARE(Control<QLabel>(window, "LabelSegmentStartTime")->text(), "Start time, " + letter);
+        QCOMPARE(Control<QLabel>(window, "LabelMixSegmentsTime")->text(), "Time, " + letter);
+        QCOMPARE(Control<QAction>(window, "Minute1")->isChecked(), letter == "m");
+        QCOMPARE(Control<QAction>(window, "Hour1")->isChecked(), letter == "h");
+        QCOMPARE(Control<QAction>(window, "Day1")->isChecked(), letter == "d");
     }
 
     void ATimeUnitRescalesEveryCurve() {
@@ -100,7 +103,7 @@ private slots:
         fixture.ClickRow("X-COM");
         ConfigureFocusedDevice(window);
         ShowTab(window, "TabSheetSegment");
-        TConsoleFixture::Click(window.ButtonSegmentProgramStart);
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonSegmentProgramStart"));
         const TDeviceObjects& curves = window.Records().Objects("X-COM");
         QVERIFY(curves.SerieSegment && curves.SerieFlow);
         // The start stored its copy of the record after the flow curve was made inside it; the
@@ -117,11 +120,11 @@ private slots:
         QCOMPARE(lastKey(curves.SerieSegment), 4.04);
         const double flowMinutes = lastKey(curves.SerieFlow);
         Choose(window, "Hour1");
-        QCOMPARE(window.RtGraph2DMain->XCaption(), QStringLiteral("Time, h"));
+        QCOMPARE(Control<TChart>(window, "RtGraph2DMain")->XCaption(), QStringLiteral("Time, h"));
         QCOMPARE(lastKey(curves.SerieSegment), 4.04 / 60);
         QCOMPARE(lastKey(curves.SerieFlow), flowMinutes / 60);
         Choose(window, "Minute1");
-        QCOMPARE(window.RtGraph2DMain->XCaption(), QStringLiteral("Time, m"));
+        QCOMPARE(Control<TChart>(window, "RtGraph2DMain")->XCaption(), QStringLiteral("Time, m"));
         QCOMPARE(lastKey(curves.SerieSegment), 4.04);
     }
 
@@ -133,7 +136,7 @@ private slots:
         fixture.ClickRow("X-COM");
         ConfigureFocusedDevice(window);
         ShowTab(window, "TabSheetSegment");
-        TConsoleFixture::Click(window.ButtonSegmentProgramStart);
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonSegmentProgramStart"));
         const TDeviceObjects& curves = window.Records().Objects("X-COM");
         QVERIFY(curves.SerieSegment && curves.SerieFlow);
         QVERIFY(!curves.SerieSegment->IsVisible());

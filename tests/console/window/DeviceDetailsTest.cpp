@@ -1,5 +1,6 @@
 // Device records shown in the tabs and read back from them.
 #include "console/ConsoleTestSupport.h"
+#include "console/automation/FindControl.h"
 
 #include "console/widgets/DoubleEdit.h"
 #include "platform/LocaleSettings.h"
@@ -29,20 +30,22 @@ private slots:
         TConsoleFixture fixture;
         TFormOrvello& window = *fixture.window;
         fixture.ClickRow("X-COM");
-        QCOMPARE(window.EditDeviceType->text(), QStringLiteral("Simulated MFC"));
-        QCOMPARE(window.EditDeviceName->text(), QStringLiteral("Virtual Demo"));
-        QCOMPARE(window.LabelSelectedDeviceNameRole->text(),
+        QCOMPARE(Control<QLineEdit>(window, "EditDeviceType")->text(),
+                 QStringLiteral("Simulated MFC"));
+        QCOMPARE(Control<QLineEdit>(window, "EditDeviceName")->text(),
+                 QStringLiteral("Virtual Demo"));
+        QCOMPARE(Control<QLabel>(window, "LabelSelectedDeviceNameRole")->text(),
                  QStringLiteral("Virtual Demo Simulated MFC"));
-        QCOMPARE(window.ListViewSegmentProgram->topLevelItemCount(), 6);
-        QCOMPARE(window.ListViewSegmentProgram->topLevelItem(1)->text(3),
+        QCOMPARE(Control<QTreeWidget>(window, "ListViewSegmentProgram")->topLevelItemCount(), 6);
+        QCOMPARE(Control<QTreeWidget>(window, "ListViewSegmentProgram")->topLevelItem(1)->text(3),
                  QStringLiteral("Some random comment"));
         // FluidID -1: the heading; a volumetric unit at 25 ºC and 1.01325 bar: SATP.
-        QCOMPARE(window.ComboBoxDeviceFluid->currentIndex(), 0);
-        QCOMPARE(window.ComboBoxFlowUnitPredefined->currentIndex(), 3);
-        QCOMPARE(window.EditFlowUnitName->text(), QStringLiteral("ml/min"));
-        QVERIFY(!window.EditFlowUnitTemperatureC->isHidden());
-        QCOMPARE(window.RtDoubleEditDevMaxFlow->Value(), 50.0);
-        QVERIFY(window.ListViewDevices->topLevelItem(0)->isSelected());
+        QCOMPARE(Control<QComboBox>(window, "ComboBoxDeviceFluid")->currentIndex(), 0);
+        QCOMPARE(Control<QComboBox>(window, "ComboBoxFlowUnitPredefined")->currentIndex(), 3);
+        QCOMPARE(Control<QLineEdit>(window, "EditFlowUnitName")->text(), QStringLiteral("ml/min"));
+        QVERIFY(!Control<TDoubleEdit>(window, "EditFlowUnitTemperatureC")->isHidden());
+        QCOMPARE(Control<TDoubleEdit>(window, "RtDoubleEditDevMaxFlow")->Value(), 50.0);
+        QVERIFY(Control<TDeviceListView>(window, "ListViewDevices")->topLevelItem(0)->isSelected());
     }
 
     void ArrowKeysShowEachDeviceAsItGetsTheFocus() {
@@ -50,10 +53,12 @@ private slots:
         TFormOrvello& window = *fixture.window;
         window.ListAllDevices();
         fixture.ClickRow("X-COM");
-        QTest::keyClick(window.ListViewDevices, Qt::Key_Down);
-        QCOMPARE(window.EditDeviceName->text(), QStringLiteral("Second Demo"));
-        QTest::keyClick(window.ListViewDevices, Qt::Key_Up);
-        QCOMPARE(window.EditDeviceName->text(), QStringLiteral("Virtual Demo"));
+        QTest::keyClick(Control<TDeviceListView>(window, "ListViewDevices"), Qt::Key_Down);
+        QCOMPARE(Control<QLineEdit>(window, "EditDeviceName")->text(),
+                 QStringLiteral("Second Demo"));
+        QTest::keyClick(Control<TDeviceListView>(window, "ListViewDevices"), Qt::Key_Up);
+        QCOMPARE(Control<QLineEdit>(window, "EditDeviceName")->text(),
+                 QStringLiteral("Virtual Demo"));
         QCOMPARE(fixture.Device("X-COM").Setpoint_gui, 0.0);
         QCOMPARE(fixture.Device("X-COM2").Setpoint_gui, 70.0);
     }
@@ -64,11 +69,13 @@ private slots:
         window.ListAllDevices();
         fixture.ClickRow("X-COM");
         ShowTab(window, "TabSheetDirectControl");
-        TConsoleFixture::TypeInto(window.RtDoubleEditDirectControlDesiredFlow, "40");
+        TConsoleFixture::TypeInto(
+            Control<TDoubleEdit>(window, "RtDoubleEditDirectControlDesiredFlow"), "40");
         QCOMPARE(fixture.Device("X-COM").Setpoint_gui, 40.0);
 
         fixture.ClickRow("X-COM2");
-        QCOMPARE(window.RtDoubleEditDirectControlDesiredFlow->Value(), 70.0);
+        QCOMPARE(Control<TDoubleEdit>(window, "RtDoubleEditDirectControlDesiredFlow")->Value(),
+                 70.0);
         QCOMPARE(fixture.Device("X-COM").Setpoint_gui, 40.0);
         QCOMPARE(fixture.Device("X-COM2").Setpoint_gui, 70.0);
     }
@@ -82,20 +89,22 @@ private slots:
         fixture.ClickRow("X-COM");
         ConfigureFocusedDevice(window);
         ShowTab(window, "TabSheetDirectControl");
-        TConsoleFixture::TypeInto(window.RtDoubleEditDirectControlDesiredFlow, "30");
+        TConsoleFixture::TypeInto(
+            Control<TDoubleEdit>(window, "RtDoubleEditDirectControlDesiredFlow"), "30");
 
         // B first, then A with Ctrl: both selected, A focused; the start shows A, then B.
         fixture.ClickRow("X-COM2");
         fixture.ClickRow("X-COM", Qt::ControlModifier);
         ShowTab(window, "TabSheetSegment");
-        TConsoleFixture::Click(window.ButtonSegmentProgramStart);
-        QCOMPARE(window.EditDeviceName->text(), QStringLiteral("Virtual Demo"));
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonSegmentProgramStart"));
+        QCOMPARE(Control<QLineEdit>(window, "EditDeviceName")->text(),
+                 QStringLiteral("Virtual Demo"));
         QCOMPARE(fixture.Device("X-COM").Setpoint_gui, 30.0);
         QCOMPARE(fixture.Device("X-COM2").Setpoint_gui, 70.0);
 
         // Each selected device is driven by its own remembered setpoint.
         ShowTab(window, "TabSheetDirectControl");
-        TConsoleFixture::Click(window.ButtonApplyFlow);
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonApplyFlow"));
         QCOMPARE(fixture.Device("X-COM").Setpoint_pct, 30.0);
         QCOMPARE(fixture.Device("X-COM2").Setpoint_pct, 70.0);
         QCOMPARE(fixture.Device("X-COM").ControlMode, dcmDirect);
@@ -109,12 +118,12 @@ private slots:
         TFormOrvello& window = *fixture.window;
         window.ListAllDevices();
         fixture.ClickRow("X-COM2");
-        QCOMPARE(window.ComboBoxFlowUnitPredefined->currentIndex(), 4);
-        QVERIFY(window.EditFlowUnitTemperatureC->isHidden());
+        QCOMPARE(Control<QComboBox>(window, "ComboBoxFlowUnitPredefined")->currentIndex(), 4);
+        QVERIFY(Control<TDoubleEdit>(window, "EditFlowUnitTemperatureC")->isHidden());
 
         fixture.ClickRow("X-COM");
-        QCOMPARE(window.ComboBoxFlowUnitPredefined->currentIndex(), 3);
-        QVERIFY(!window.EditFlowUnitTemperatureC->isHidden());
+        QCOMPARE(Control<QComboBox>(window, "ComboBoxFlowUnitPredefined")->currentIndex(), 3);
+        QVERIFY(!Control<TDoubleEdit>(window, "EditFlowUnitTemperatureC")->isHidden());
         ConfigureFocusedDevice(window);
         QCOMPARE(fixture.Device("X-COM").FlowUnitUser.GasFlowType, gfuVolumetric);
         QCOMPARE(fixture.Device("X-COM").FlowUnitUser.Name, std::string("ml/min"));
@@ -129,18 +138,18 @@ private slots:
         TConsoleFixture fixture;
         TFormOrvello& window = *fixture.window;
         fixture.ClickRow("X-COM");
-        QComboBox* conditions = window.ComboBoxFlowUnitPredefined;
+        QComboBox* conditions = Control<QComboBox>(window, "ComboBoxFlowUnitPredefined");
         conditions->setFocus();
         QTest::keyClick(conditions, Qt::Key_Down); // from SATP to grams
         QCOMPARE(conditions->currentIndex(), 4);
-        QCOMPARE(window.EditFlowUnitName->text(), QStringLiteral("g/min"));
-        QVERIFY(window.EditFlowUnitTemperatureC->isHidden());
+        QCOMPARE(Control<QLineEdit>(window, "EditFlowUnitName")->text(), QStringLiteral("g/min"));
+        QVERIFY(Control<TDoubleEdit>(window, "EditFlowUnitTemperatureC")->isHidden());
         QTest::keyClick(conditions, Qt::Key_Down);
-        QCOMPARE(window.EditFlowUnitName->text(), QStringLiteral("ml/min"));
-        QCOMPARE(window.EditFlowUnitTemperatureC->Value(), 0.0);
-        QCOMPARE(window.EditFlowUnitPressureBar->Value(), 1.0);
-        QCOMPARE(window.LabelUnitTemp->text(), QStringLiteral("32ºF"));
-        QCOMPARE(window.LabelPSI->text(), QStringLiteral("14.504 psi"));
+        QCOMPARE(Control<QLineEdit>(window, "EditFlowUnitName")->text(), QStringLiteral("ml/min"));
+        QCOMPARE(Control<TDoubleEdit>(window, "EditFlowUnitTemperatureC")->Value(), 0.0);
+        QCOMPARE(Control<TDoubleEdit>(window, "EditFlowUnitPressureBar")->Value(), 1.0);
+        QCOMPARE(Control<QLabel>(window, "LabelUnitTemp")->text(), QStringLiteral("32ºF"));
+        QCOMPARE(Control<QLabel>(window, "LabelPSI")->text(), QStringLiteral("14.504 psi"));
     }
 
     void ReferenceConditionsAreReadWithADotInACommaLocale() {
@@ -149,13 +158,14 @@ private slots:
         const ScopedLocaleSettings comma(TLocaleSettings{',', ':'});
         TFormOrvello& window = *fixture.window;
         fixture.ClickRow("X-COM");
-        QComboBox* conditions = window.ComboBoxFlowUnitPredefined;
+        QComboBox* conditions = Control<QComboBox>(window, "ComboBoxFlowUnitPredefined");
         conditions->setFocus();
         QTest::keyClick(conditions, Qt::Key_Up); // from SATP to NTP: 20 ºC, 1.01325 bar
         QCOMPARE(conditions->currentIndex(), 2);
-        QCOMPARE(window.EditFlowUnitTemperatureC->Value(), 20.0);
-        QCOMPARE(window.EditFlowUnitPressureBar->Value(), 1.01325);
-        QCOMPARE(window.EditFlowUnitPressureBar->text(), QStringLiteral("1,01325"));
+        QCOMPARE(Control<TDoubleEdit>(window, "EditFlowUnitTemperatureC")->Value(), 20.0);
+        QCOMPARE(Control<TDoubleEdit>(window, "EditFlowUnitPressureBar")->Value(), 1.01325);
+        QCOMPARE(Control<TDoubleEdit>(window, "EditFlowUnitPressureBar")->text(),
+                 QStringLiteral("1,01325"));
         QVERIFY(fixture.Messages().empty());
     }
 
@@ -163,21 +173,24 @@ private slots:
         TConsoleFixture fixture;
         TFormOrvello& window = *fixture.window;
         fixture.ClickRow("X-COM");
-        TConsoleFixture::TypeInto(window.EditDeviceName, "<b>Anode</b> & <i>co</i>");
+        TConsoleFixture::TypeInto(Control<QLineEdit>(window, "EditDeviceName"),
+                                  "<b>Anode</b> & <i>co</i>");
         ConfigureFocusedDevice(window);
         QCOMPARE(fixture.Device("X-COM").NameRole, std::string("<b>Anode</b> & <i>co</i>"));
-        QCOMPARE(window.ListViewDevices->topLevelItem(0)->text(4),
+        QCOMPARE(Control<TDeviceListView>(window, "ListViewDevices")->topLevelItem(0)->text(4),
                  QStringLiteral("<b>Anode</b> & <i>co</i>"));
-        QCOMPARE(window.LabelSelectedDeviceNameRole->textFormat(), Qt::PlainText);
-        QVERIFY(window.LabelSelectedDeviceNameRole->text().startsWith(
-            QStringLiteral("<b>Anode</b> & <i>co</i>")));
+        QCOMPARE(Control<QLabel>(window, "LabelSelectedDeviceNameRole")->textFormat(),
+                 Qt::PlainText);
+        QVERIFY(Control<QLabel>(window, "LabelSelectedDeviceNameRole")
+                    ->text()
+                    .startsWith(QStringLiteral("<b>Anode</b> & <i>co</i>")));
     }
 
     void FluidHeadingRefusesTheConfiguration() {
         TConsoleFixture fixture;
         TFormOrvello& window = *fixture.window;
         fixture.ClickRow("X-COM");
-        TConsoleFixture::Click(window.ButtonApplyConfiguration);
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonApplyConfiguration"));
         QCOMPARE(fixture.Messages(), std::vector<std::string>{"No fluid selected for MFC"});
         QVERIFY(fixture.Device("X-COM").ThreadMFC == nullptr);
     }

@@ -1,6 +1,7 @@
 // Configuring the demonstration device, driving it by setpoint and by its segment program, and
 // stopping its worker when the window closes.
 #include "console/ConsoleTestSupport.h"
+#include "console/automation/FindControl.h"
 
 #include "console/widgets/Chart.h"
 #include "console/widgets/DoubleEdit.h"
@@ -32,7 +33,7 @@ public:
         Texts.push_back(text);
         const std::size_t linesBefore = window_.EngineHost().DataLines().size();
         QTest::qWait(1500);
-        EngineLampStayedOn = window_.EngineLed->Value();
+        EngineLampStayedOn = Control<TLamp>(window_, "EngineLed")->Value();
         TableGrewMeanwhile = window_.EngineHost().DataLines().size() != linesBefore;
     }
     std::vector<std::string> Texts;
@@ -57,8 +58,10 @@ private slots:
         const TDeviceInfo device = fixture.Device("X-COM");
         QVERIFY(device.ThreadMFC != nullptr);
         QCOMPARE(device.ControlMode, dcmIdle);
-        QCOMPARE(device.FluidID, window.ComboBoxDeviceFluid->itemData(1).toInt());
-        QCOMPARE(window.ListViewDevices->topLevelItem(0)->text(1), QStringLiteral("Ready"));
+        QCOMPARE(device.FluidID,
+                 Control<QComboBox>(window, "ComboBoxDeviceFluid")->itemData(1).toInt());
+        QCOMPARE(Control<TDeviceListView>(window, "ListViewDevices")->topLevelItem(0)->text(1),
+                 QStringLiteral("Ready"));
         auto* lamp = dynamic_cast<TLamp*>(device.Led);
         QVERIFY(lamp);
         QCOMPARE(lamp->geometry(), QRect(18, 2, 16, 16));
@@ -67,7 +70,7 @@ private slots:
         // A second apply keeps the worker and the lamp.
         ConfigureFocusedDevice(window);
         QCOMPARE(fixture.Device("X-COM").ThreadMFC, device.ThreadMFC);
-        QCOMPARE(window.PanelStatusBar->findChildren<TLamp*>().size(), 2);
+        QCOMPARE(Control<QWidget>(window, "PanelStatusBar")->findChildren<TLamp*>().size(), 2);
         QVERIFY(fixture.Messages().empty());
     }
 
@@ -77,8 +80,9 @@ private slots:
         fixture.ClickRow("X-COM");
         ConfigureFocusedDevice(window);
         ShowTab(window, "TabSheetDirectControl");
-        TConsoleFixture::TypeInto(window.RtDoubleEditDirectControlDesiredFlow, "50");
-        TConsoleFixture::Click(window.ButtonApplyFlow);
+        TConsoleFixture::TypeInto(
+            Control<TDoubleEdit>(window, "RtDoubleEditDirectControlDesiredFlow"), "50");
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonApplyFlow"));
         QCOMPARE(fixture.Device("X-COM").ControlMode, dcmDirect);
         QCOMPARE(fixture.Device("X-COM").Setpoint_pct, 50.0);
 
@@ -94,11 +98,14 @@ private slots:
         const TFlowLogLines& lines = window.EngineHost().DataLines();
         QCOMPARE(lines[0], std::string("---------------------+-----------------+-"));
         QCOMPARE(lines[1], std::string("-                    |           X-COM | "));
-        QVERIFY(window.MemoData->toPlainText().startsWith(QString::fromStdString(lines[0])));
+        QVERIFY(Control<QPlainTextEdit>(window, "MemoData")
+                    ->toPlainText()
+                    .startsWith(QString::fromStdString(lines[0])));
 
         ShowTab(window, "TabSheetSegment");
-        TConsoleFixture::Click(window.ButtonSegmentProgramStart);
-        QCOMPARE(window.ListViewDevices->topLevelItem(0)->text(1), QStringLiteral("Segment"));
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonSegmentProgramStart"));
+        QCOMPARE(Control<TDeviceListView>(window, "ListViewDevices")->topLevelItem(0)->text(1),
+                 QStringLiteral("Segment"));
         QCOMPARE(FlowPoints(fixture, "X-COM"), 0);
         QCOMPARE(LogFiles(fixture.Folder(), "StartSegmentsClick").size(), 1);
         // One minute into the demonstration program its ramp has reached 100 %.
@@ -112,10 +119,11 @@ private slots:
                    "an automatic flow log file",
                    QDir(fixture.Folder() + "/Logs").entryList(QDir::Files).join(", "));
 
-        TConsoleFixture::Click(window.ButtonSegmentProgramStop);
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonSegmentProgramStop"));
         QCOMPARE(fixture.Device("X-COM").ControlMode, dcmIdle);
         QCOMPARE(worker->GUIOut.DeviceStatus.Setpoint_pct, 0.0);
-        QCOMPARE(window.ListViewDevices->topLevelItem(0)->text(1), QStringLiteral("Ready"));
+        QCOMPARE(Control<TDeviceListView>(window, "ListViewDevices")->topLevelItem(0)->text(1),
+                 QStringLiteral("Ready"));
         QCOMPARE(LogFiles(fixture.Folder(), "StopSegmentsClick").size(), 1);
         QVERIFY(fixture.Messages().empty());
     }
@@ -123,7 +131,7 @@ private slots:
     void ApplyingToAnUnconfiguredDeviceIsRefused() {
         TConsoleFixture fixture;
         fixture.ClickRow("X-COM");
-        TConsoleFixture::Click(fixture.window->ButtonApplyFlow);
+        TConsoleFixture::Click(Control<QPushButton>(*fixture.window, "ButtonApplyFlow"));
         QCOMPARE(fixture.Messages(),
                  std::vector<std::string>{"Cannot apply to unconfigured device: Virtual Demo"});
         QCOMPARE(fixture.Device("X-COM").ControlMode, dcmDirect);
@@ -143,8 +151,8 @@ private slots:
         fixture.ClickRow("X-COM");
         ConfigureFocusedDevice(window);
         ShowTab(window, "TabSheetDirectControl");
-        TConsoleFixture::Click(window.ButtonApplyFlow);
-        WAIT_UNTIL(!box.Texts.empty() && !window.EngineLed->Value(), 20000,
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonApplyFlow"));
+        WAIT_UNTIL(!box.Texts.empty() && !Control<TLamp>(window, "EngineLed")->Value(), 20000,
                    "the flow log's failure box to close",
                    QStringLiteral("%1 boxes").arg(box.Texts.size()));
         SetOperatorMessages(&fixture.messages->recorder);

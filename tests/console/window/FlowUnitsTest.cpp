@@ -1,5 +1,6 @@
 // The flow unit panel: the full scale and the setpoints in the operator's unit.
 #include "console/ConsoleTestSupport.h"
+#include "console/automation/FindControl.h"
 
 #include "console/widgets/DoubleEdit.h"
 
@@ -35,13 +36,17 @@ private slots:
         TConsoleFixture fixture({MFCWithFullScale500(temperature)});
         TFormOrvello& window = *fixture.window;
         fixture.ClickRow("X-COM");
-        QVERIFY(std::abs(window.RtDoubleEditDevMaxFlow->Value() - maximum) < 1e-9);
-        QVERIFY(std::abs(window.RtDoubleEditDirectControlMaxFlow->Value() - maximum) < 1e-9);
-        QCOMPARE(window.LabelSpecifiedFlowUnit->text(), QStringLiteral("ml/min"));
+        QVERIFY(std::abs(Control<TDoubleEdit>(window, "RtDoubleEditDevMaxFlow")->Value() -
+                         maximum) < 1e-9);
+        QVERIFY(std::abs(Control<TDoubleEdit>(window, "RtDoubleEditDirectControlMaxFlow")->Value() -
+                         maximum) < 1e-9);
+        QCOMPARE(Control<QLabel>(window, "LabelSpecifiedFlowUnit")->text(),
+                 QStringLiteral("ml/min"));
 
         ShowTab(window, "TabSheetSegment");
-        TConsoleFixture::TypeInto(window.RtDoubleEditSegmentFlow, "50");
-        const QString shown = window.LabelResultingFlowinSpecifiedUnit->text().simplified();
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditSegmentFlow"), "50");
+        const QString shown =
+            Control<QLabel>(window, "LabelResultingFlowinSpecifiedUnit")->text().simplified();
         QVERIFY2(shown.endsWith(QStringLiteral(" ml/min")), qPrintable(shown));
         const double half = QLocale::c().toDouble(shown.section(' ', 0, -2).remove(' '));
         QVERIFY2(std::abs(half - maximum / 2) < 0.001, qPrintable(shown));
@@ -57,12 +62,12 @@ private slots:
         TConsoleFixture fixture({pump});
         TFormOrvello& window = *fixture.window;
         fixture.ClickRow("X-PUMP");
-        QVERIFY(!window.GroupBoxConfigurePump->isHidden());
-        QVERIFY(window.GroupBoxFlowUnit->isHidden());
-        QCOMPARE(window.ComboBoxDeviceFluidPump->currentIndex(), 0);
+        QVERIFY(!Control<QGroupBox>(window, "GroupBoxConfigurePump")->isHidden());
+        QVERIFY(Control<QGroupBox>(window, "GroupBoxFlowUnit")->isHidden());
+        QCOMPARE(Control<QComboBox>(window, "ComboBoxDeviceFluidPump")->currentIndex(), 0);
         ShowTab(window, "TabSheetSegment");
-        TConsoleFixture::TypeInto(window.RtDoubleEditSegmentFlow, "10");
-        const QString shown = window.LabelResultingFlowinSpecifiedUnit->text();
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditSegmentFlow"), "10");
+        const QString shown = Control<QLabel>(window, "LabelResultingFlowinSpecifiedUnit")->text();
         QVERIFY2(shown.startsWith(QStringLiteral("Desired/Achievable || 100 / ")),
                  qPrintable(shown));
         QVERIFY2(shown.contains(QStringLiteral("|| µl/min || Relative error:")), qPrintable(shown));

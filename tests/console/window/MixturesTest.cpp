@@ -1,6 +1,7 @@
 // The Mixtures tab: the report of the mixture a recipe makes, and "Add", which turns the recipe
 // into segments on every device it names or, when one device cannot take its segment, on none.
 #include "console/ConsoleTestSupport.h"
+#include "console/automation/FindControl.h"
 
 #include "console/widgets/DoubleEdit.h"
 #include "platform/LocaleSettings.h"
@@ -35,7 +36,9 @@ QString Program(const TConsoleFixture& fixture, const char* port) {
 }
 
 QStringList ResultLines(const TConsoleFixture& fixture) {
-    return fixture.window->MemoMixResult->toPlainText().split(QLatin1Char('\n'));
+    return Control<QPlainTextEdit>(*fixture.window, "MemoMixResult")
+        ->toPlainText()
+        .split(QLatin1Char('\n'));
 }
 
 // The lines of a block of the result: those after its heading up to the next empty line.
@@ -69,11 +72,12 @@ private slots:
         TConsoleFixture fixture(MixtureDevices());
         TFormOrvello& window = *fixture.window;
         ShowTab(window, "TabSheetMixtures");
-        QVERIFY(QFontInfo(window.MemoMixResult->font()).fixedPitch());
-        QVERIFY(QFontInfo(window.MemoMixRecipe->font()).fixedPitch());
-        QCOMPARE(window.MemoMixResult->toPlainText(), QStringLiteral("MemoMixResult"));
+        QVERIFY(QFontInfo(Control<QPlainTextEdit>(window, "MemoMixResult")->font()).fixedPitch());
+        QVERIFY(QFontInfo(Control<QPlainTextEdit>(window, "MemoMixRecipe")->font()).fixedPitch());
+        QCOMPARE(Control<QPlainTextEdit>(window, "MemoMixResult")->toPlainText(),
+                 QStringLiteral("MemoMixResult"));
 
-        TypeRecipe(window.MemoMixRecipe, {"COM6 50"});
+        TypeRecipe(Control<QPlainTextEdit>(window, "MemoMixRecipe"), {"COM6 50"});
         const QStringList lines = ResultLines(fixture);
         QCOMPARE(lines.value(0), QStringLiteral("Mixture: 'Name'"));
         QCOMPARE(lines.value(1), QString());
@@ -96,10 +100,14 @@ private slots:
         QVERIFY(fixture.Messages().empty());
 
         // Typing can be undone in the recipe, and the result follows.
-        QTest::keyClicks(window.MemoMixRecipe, "0");
-        QVERIFY(window.MemoMixResult->toPlainText().startsWith("Invalid setpoint on line 1"));
-        QTest::keyClick(window.MemoMixRecipe, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(window.MemoMixRecipe->toPlainText(), QStringLiteral("COM6 50"));
+        QTest::keyClicks(Control<QPlainTextEdit>(window, "MemoMixRecipe"), "0");
+        QVERIFY(Control<QPlainTextEdit>(window, "MemoMixResult")
+                    ->toPlainText()
+                    .startsWith("Invalid setpoint on line 1"));
+        QTest::keyClick(Control<QPlainTextEdit>(window, "MemoMixRecipe"), Qt::Key_Z,
+                        Qt::ControlModifier);
+        QCOMPARE(Control<QPlainTextEdit>(window, "MemoMixRecipe")->toPlainText(),
+                 QStringLiteral("COM6 50"));
         QCOMPARE(ResultLines(fixture), lines);
 
         // The name changes the first line only.
@@ -118,7 +126,7 @@ private slots:
         TConsoleFixture fixture(MixtureDevices());
         TFormOrvello& window = *fixture.window;
         ShowTab(window, "TabSheetMixtures");
-        TypeRecipe(window.MemoMixRecipe, {"COM6 50", "COM7 10"});
+        TypeRecipe(Control<QPlainTextEdit>(window, "MemoMixRecipe"), {"COM6 50", "COM7 10"});
         const QStringList lines = ResultLines(fixture);
         QCOMPARE(Block(lines, "  Inputs:").size(), 2);
         QVERIFY(Block(lines, "  Inputs:")[1].startsWith("    H2O  "));
@@ -138,12 +146,13 @@ private slots:
         TFormOrvello& window = *fixture.window;
         ShowTab(window, "TabSheetMixtures");
         // Nothing evaluated yet.
-        fixture.Click(window.ButtonMixSegmentsAdd);
+        fixture.Click(Control<QPushButton>(window, "ButtonMixSegmentsAdd"));
         QCOMPARE(fixture.Messages(), std::vector<std::string>{"Cannot add invalid recipe"});
 
-        TypeRecipe(window.MemoMixRecipe, {"COM6 50", "COM9 20"});
-        QCOMPARE(window.MemoMixResult->toPlainText(), QStringLiteral("No device on port: COM9\n"));
-        fixture.Click(window.ButtonMixSegmentsAdd);
+        TypeRecipe(Control<QPlainTextEdit>(window, "MemoMixRecipe"), {"COM6 50", "COM9 20"});
+        QCOMPARE(Control<QPlainTextEdit>(window, "MemoMixResult")->toPlainText(),
+                 QStringLiteral("No device on port: COM9\n"));
+        fixture.Click(Control<QPushButton>(window, "ButtonMixSegmentsAdd"));
         QCOMPARE(fixture.Messages().size(), 2u);
         QCOMPARE(fixture.Messages().back(), std::string("Cannot add invalid recipe"));
         QCOMPARE(Program(fixture, "COM6"), QString());
@@ -153,9 +162,10 @@ private slots:
         TConsoleFixture fixture(MixtureDevices());
         TFormOrvello& window = *fixture.window;
         ShowTab(window, "TabSheetMixtures");
-        window.MemoMixRecipe->setFocus();
-        QTest::keyClick(window.MemoMixRecipe, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(window.MemoMixRecipe, Qt::Key_Delete);
+        Control<QPlainTextEdit>(window, "MemoMixRecipe")->setFocus();
+        QTest::keyClick(Control<QPlainTextEdit>(window, "MemoMixRecipe"), Qt::Key_A,
+                        Qt::ControlModifier);
+        QTest::keyClick(Control<QPlainTextEdit>(window, "MemoMixRecipe"), Qt::Key_Delete);
         QCOMPARE(fixture.Messages(),
                  (std::vector<std::string>{"PopulateComponentPartialPressures: Total moles 0",
                                            "GasHasFluid on nonflat mixture"}));
@@ -163,7 +173,7 @@ private slots:
         QCOMPARE(Block(lines, "  Components:").size(), 1);
         QVERIFY(Block(lines, "  Components:")[0].startsWith("    Name        "));
         // Valid, so "Add" goes through, with nothing to add.
-        fixture.Click(window.ButtonMixSegmentsAdd);
+        fixture.Click(Control<QPushButton>(window, "ButtonMixSegmentsAdd"));
         QCOMPARE(fixture.Messages().size(), 2u);
         QVERIFY(LinesStartingWith(fixture.LogLines(), "Segment Program Modify").isEmpty());
     }
@@ -172,10 +182,11 @@ private slots:
         TConsoleFixture fixture(MixtureDevices());
         TFormOrvello& window = *fixture.window;
         ShowTab(window, "TabSheetMixtures");
-        TypeRecipe(window.MemoMixRecipe, {"COM6 50", "com7 10 r"});
-        TConsoleFixture::TypeInto(window.RtDoubleEditMixSegmentsAddTime, "10.5");
-        TConsoleFixture::TypeInto(window.EditNoteMixture, "first run");
-        fixture.Click(window.ButtonMixSegmentsAdd);
+        TypeRecipe(Control<QPlainTextEdit>(window, "MemoMixRecipe"), {"COM6 50", "com7 10 r"});
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditMixSegmentsAddTime"),
+                                  "10.5");
+        TConsoleFixture::TypeInto(Control<QLineEdit>(window, "EditNoteMixture"), "first run");
+        fixture.Click(Control<QPushButton>(window, "ButtonMixSegmentsAdd"));
         QVERIFY(fixture.Messages().empty());
         QCOMPARE(Program(fixture, "COM6"), QStringLiteral("10 50 Step first_run\r\n"));
         QCOMPARE(Program(fixture, "COM7"), QStringLiteral("10 10 Ramp first_run\r\n"));
@@ -194,17 +205,21 @@ private slots:
 
         // Halves go to the even minute; a second add at a minute replaces that minute's segment.
         // A spelt-out "Ramp" passes the recipe check but still gives a step.
-        TConsoleFixture::TypeInto(window.RtDoubleEditMixSegmentsAddTime, "11.5");
-        TypeRecipe(window.MemoMixRecipe, {"COM6 20 Ramp"});
-        fixture.Click(window.ButtonMixSegmentsAdd);
-        TConsoleFixture::TypeInto(window.RtDoubleEditMixSegmentsAddTime, "9.5");
-        fixture.Click(window.ButtonMixSegmentsAdd);
-        TConsoleFixture::TypeInto(window.RtDoubleEditMixSegmentsAddTime, "12.4");
-        TypeRecipe(window.MemoMixRecipe, {"COM6 30"});
-        window.EditNoteMixture->setFocus();
-        QTest::keyClick(window.EditNoteMixture, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(window.EditNoteMixture, Qt::Key_Delete);
-        fixture.Click(window.ButtonMixSegmentsAdd);
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditMixSegmentsAddTime"),
+                                  "11.5");
+        TypeRecipe(Control<QPlainTextEdit>(window, "MemoMixRecipe"), {"COM6 20 Ramp"});
+        fixture.Click(Control<QPushButton>(window, "ButtonMixSegmentsAdd"));
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditMixSegmentsAddTime"),
+                                  "9.5");
+        fixture.Click(Control<QPushButton>(window, "ButtonMixSegmentsAdd"));
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditMixSegmentsAddTime"),
+                                  "12.4");
+        TypeRecipe(Control<QPlainTextEdit>(window, "MemoMixRecipe"), {"COM6 30"});
+        Control<QLineEdit>(window, "EditNoteMixture")->setFocus();
+        QTest::keyClick(Control<QLineEdit>(window, "EditNoteMixture"), Qt::Key_A,
+                        Qt::ControlModifier);
+        QTest::keyClick(Control<QLineEdit>(window, "EditNoteMixture"), Qt::Key_Delete);
+        fixture.Click(Control<QPushButton>(window, "ButtonMixSegmentsAdd"));
         QVERIFY(fixture.Messages().empty());
         QCOMPARE(Program(fixture, "COM6"),
                  QStringLiteral("10 20 Step first_run\r\n12 30 Step\r\n"));
@@ -218,17 +233,20 @@ private slots:
         hour->trigger();
         QCOMPARE(fixture.Find<QLabel>("LabelMixSegmentsTime")->text(), QStringLiteral("Time, h"));
         ShowTab(window, "TabSheetMixtures");
-        TypeRecipe(window.MemoMixRecipe, {"COM6 50"});
-        TConsoleFixture::TypeInto(window.RtDoubleEditMixSegmentsAddTime, "1.5");
-        fixture.Click(window.ButtonMixSegmentsAdd);
+        TypeRecipe(Control<QPlainTextEdit>(window, "MemoMixRecipe"), {"COM6 50"});
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditMixSegmentsAddTime"),
+                                  "1.5");
+        fixture.Click(Control<QPushButton>(window, "ButtonMixSegmentsAdd"));
         QCOMPARE(Program(fixture, "COM6"), QStringLiteral("90 50 Step\r\n"));
 
         QAction* day = fixture.Find<QAction>("Day1");
         QVERIFY(day);
         day->trigger();
-        QCOMPARE(window.LabelMixSegmentsTime->text(), QStringLiteral("Time, d"));
-        TConsoleFixture::TypeInto(window.RtDoubleEditMixSegmentsAddTime, "2");
-        fixture.Click(window.ButtonMixSegmentsAdd);
+        QCOMPARE(Control<QLabel>(window, "LabelMixSegmentsTime")->text(),
+                 QStringLiteral("Time, d"));
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditMixSegmentsAddTime"),
+                                  "2");
+        fixture.Click(Control<QPushButton>(window, "ButtonMixSegmentsAdd"));
         QCOMPARE(Program(fixture, "COM6"), QStringLiteral("90 50 Step\r\n2880 50 Step\r\n"));
         QVERIFY(fixture.Messages().empty());
     }
@@ -241,9 +259,10 @@ private slots:
         TConsoleFixture fixture(devices);
         TFormOrvello& window = *fixture.window;
         ShowTab(window, "TabSheetMixtures");
-        TypeRecipe(window.MemoMixRecipe, {"COM6 50", "COM7 10"});
-        TConsoleFixture::TypeInto(window.RtDoubleEditMixSegmentsAddTime, "5");
-        fixture.Click(window.ButtonMixSegmentsAdd);
+        TypeRecipe(Control<QPlainTextEdit>(window, "MemoMixRecipe"), {"COM6 50", "COM7 10"});
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditMixSegmentsAddTime"),
+                                  "5");
+        fixture.Click(Control<QPushButton>(window, "ButtonMixSegmentsAdd"));
         QCOMPARE(fixture.Messages().size(), 1u);
         const std::string box = fixture.Messages().front();
         QVERIFY2(box.find("COM7") != std::string::npos, box.c_str());
@@ -257,10 +276,10 @@ private slots:
         TConsoleFixture fixture(MixtureDevices());
         TFormOrvello& window = *fixture.window;
         ShowTab(window, "TabSheetMixtures");
-        TypeRecipe(window.MemoMixRecipe, {"COM6 50", "COM7 10"});
+        TypeRecipe(Control<QPlainTextEdit>(window, "MemoMixRecipe"), {"COM6 50", "COM7 10"});
         // As after a device search that no longer finds the pump.
         DevicesLocal.erase(DevicesLocal.begin() + 1);
-        fixture.Click(window.ButtonMixSegmentsAdd);
+        fixture.Click(Control<QPushButton>(window, "ButtonMixSegmentsAdd"));
         QCOMPARE(fixture.Messages().size(), 1u);
         QVERIFY2(fixture.Messages().front().find("COM7") != std::string::npos,
                  fixture.Messages().front().c_str());
@@ -271,10 +290,11 @@ private slots:
         TConsoleFixture fixture(MixtureDevices());
         TFormOrvello& window = *fixture.window;
         ShowTab(window, "TabSheetMixtures");
-        TypeRecipe(window.MemoMixRecipe, {"COM6 50"});
+        TypeRecipe(Control<QPlainTextEdit>(window, "MemoMixRecipe"), {"COM6 50"});
         for (const char* time : {"-5", "1E20"}) {
-            TConsoleFixture::TypeInto(window.RtDoubleEditMixSegmentsAddTime, time);
-            fixture.Click(window.ButtonMixSegmentsAdd);
+            TConsoleFixture::TypeInto(
+                Control<TDoubleEdit>(window, "RtDoubleEditMixSegmentsAddTime"), time);
+            fixture.Click(Control<QPushButton>(window, "ButtonMixSegmentsAdd"));
         }
         QCOMPARE(fixture.Messages().size(), 2u);
         for (const std::string& box : fixture.Messages())
@@ -286,10 +306,12 @@ private slots:
         TConsoleFixture fixture(MixtureDevices());
         TFormOrvello& window = *fixture.window;
         ShowTab(window, "TabSheetMixtures");
-        TypeRecipe(window.MemoMixRecipe, {"  ttyUSB0 30 ", "   COM6 40 R"});
-        QVERIFY2(window.MemoMixResult->toPlainText().startsWith("Mixture: "),
-                 qPrintable(window.MemoMixResult->toPlainText()));
-        fixture.Click(window.ButtonMixSegmentsAdd);
+        TypeRecipe(Control<QPlainTextEdit>(window, "MemoMixRecipe"),
+                   {"  ttyUSB0 30 ", "   COM6 40 R"});
+        QVERIFY2(
+            Control<QPlainTextEdit>(window, "MemoMixResult")->toPlainText().startsWith("Mixture: "),
+            qPrintable(Control<QPlainTextEdit>(window, "MemoMixResult")->toPlainText()));
+        fixture.Click(Control<QPushButton>(window, "ButtonMixSegmentsAdd"));
         QVERIFY(fixture.Messages().empty());
         QCOMPARE(Program(fixture, "ttyUSB0"), QStringLiteral("0 30 Step\r\n"));
         QCOMPARE(Program(fixture, "COM6"), QStringLiteral("0 40 Ramp\r\n"));
@@ -300,8 +322,8 @@ private slots:
         TFormOrvello& window = *fixture.window;
         ScopedLocaleSettings comma({',', ':'});
         ShowTab(window, "TabSheetMixtures");
-        TypeRecipe(window.MemoMixRecipe, {"COM6 50.5"});
-        fixture.Click(window.ButtonMixSegmentsAdd);
+        TypeRecipe(Control<QPlainTextEdit>(window, "MemoMixRecipe"), {"COM6 50.5"});
+        fixture.Click(Control<QPushButton>(window, "ButtonMixSegmentsAdd"));
         QVERIFY(fixture.Messages().empty());
         QCOMPARE(Program(fixture, "COM6"), QStringLiteral("0 50.5 Step\r\n"));
     }
@@ -312,12 +334,13 @@ private slots:
         window.ListAllDevices(); // as a device search leaves the list
         fixture.ClickRow("ttyUSB0");
         ShowTab(window, "TabSheetMixtures");
-        TypeRecipe(window.MemoMixRecipe, {"COM6 50", "COM7 10"});
-        fixture.Click(window.ButtonMixSegmentsAdd);
+        TypeRecipe(Control<QPlainTextEdit>(window, "MemoMixRecipe"), {"COM6 50", "COM7 10"});
+        fixture.Click(Control<QPushButton>(window, "ButtonMixSegmentsAdd"));
         QVERIFY(fixture.Messages().empty());
         // The tabs belong to the focused device, not to the last one that got a segment.
-        QCOMPARE(window.EditDeviceName->text(), QStringLiteral("Set 1 MFC A"));
-        QCOMPARE(window.ListViewSegmentProgram->topLevelItemCount(), 0);
+        QCOMPARE(Control<QLineEdit>(window, "EditDeviceName")->text(),
+                 QStringLiteral("Set 1 MFC A"));
+        QCOMPARE(Control<QTreeWidget>(window, "ListViewSegmentProgram")->topLevelItemCount(), 0);
     }
 };
 

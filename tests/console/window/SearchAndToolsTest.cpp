@@ -2,6 +2,7 @@
 // device that is still driven.
 #include "console/ConsoleRigSupport.h"
 #include "console/ConsoleTestSupport.h"
+#include "console/automation/FindControl.h"
 
 #include "console/widgets/DoubleEdit.h"
 #include "console/widgets/Lamp.h"
@@ -46,7 +47,7 @@ void ExpectWindowReleased(TFormOrvello& window) {
     QVERIFY(!window.InBlockingOperation());
     QVERIFY(window.centralWidget()->isEnabled());
     QVERIFY(window.menuBar()->isEnabled());
-    QVERIFY(window.TimerEngine->isActive());
+    QVERIFY(Control<QTimer>(window, "TimerEngine")->isActive());
     QVERIFY(!QApplication::overrideCursor());
 }
 
@@ -90,7 +91,8 @@ public:
     explicit TBoxesAndHold(TFormOrvello& window) : window_(window) {}
     void ShowMessage(const std::string& text) override {
         Texts.push_back(text);
-        Held.push_back(window_.InBlockingOperation() && !window_.TimerEngine->isActive());
+        Held.push_back(window_.InBlockingOperation() &&
+                       !Control<QTimer>(window_, "TimerEngine")->isActive());
     }
     std::vector<std::string> Texts;
     std::vector<bool> Held;
@@ -130,7 +132,8 @@ private slots:
         QTimer::singleShot(0, &window, [&] {
             heldDuringSearch = window.InBlockingOperation() &&
                                !window.centralWidget()->isEnabled() &&
-                               !window.menuBar()->isEnabled() && !window.TimerEngine->isActive();
+                               !window.menuBar()->isEnabled() &&
+                               !Control<QTimer>(window, "TimerEngine")->isActive();
         });
         Search(window);
         QVERIFY(heldDuringSearch);
@@ -145,7 +148,7 @@ private slots:
                                         QString::fromStdString(known.NameRole)}
                                 .join(QLatin1Char('|'));
         }
-        QCOMPARE(RowTexts(*window.ListViewDevices), expectedRows);
+        QCOMPARE(RowTexts(*Control<TDeviceListView>(window, "ListViewDevices")), expectedRows);
         QCOMPARE(DevicesLocal.size(), std::size_t{3});
         const QStringList expectedLog = {
             "Searching for Kelvane and Drosset devices, this may take a while",
@@ -165,7 +168,7 @@ private slots:
             "Click found devices to configure them",
         };
         QCOMPARE(SearchLog(fixture), expectedLog);
-        QVERIFY(window.MemoData->toPlainText().isEmpty());
+        QVERIFY(Control<QPlainTextEdit>(window, "MemoData")->toPlainText().isEmpty());
         QVERIFY(window.EngineHost().DataLines().empty());
         const QDir logs(window.LogFolder());
         const QStringList saved = logs.entryList({"* log SearchDevicesClick.txt"}, QDir::Files);
@@ -178,7 +181,7 @@ private slots:
         // A run searches once.
         Search(window);
         QCOMPARE(fixture.Messages(), std::vector<std::string>{SearchAgainNotFinishedText});
-        QCOMPARE(RowTexts(*window.ListViewDevices), expectedRows);
+        QCOMPARE(RowTexts(*Control<TDeviceListView>(window, "ListViewDevices")), expectedRows);
         QCOMPARE(SearchLog(fixture), expectedLog);
         ExpectWindowReleased(window);
     }
@@ -213,7 +216,9 @@ private slots:
         QCOMPARE(SearchLog(fixture).last(),
                  QStringLiteral(
                      "The data table is kept: its rows could not be saved to a flow log file"));
-        QVERIFY(window.MemoData->toPlainText().contains(QStringLiteral("an earlier table line")));
+        QVERIFY(Control<QPlainTextEdit>(window, "MemoData")
+                    ->toPlainText()
+                    .contains(QStringLiteral("an earlier table line")));
 
         QVERIFY(QFile::remove(logs));
         QVERIFY(QDir().mkpath(logs));
@@ -236,12 +241,12 @@ private slots:
         fixture.ClickRow("X-COM");
         ConfigureFocusedDevice(window);
         QVERIFY(fixture.Device("X-COM").ThreadMFC);
-        const QStringList rows = RowTexts(*window.ListViewDevices);
+        const QStringList rows = RowTexts(*Control<TDeviceListView>(window, "ListViewDevices"));
 
         Search(window);
         QCOMPARE(fixture.Messages(), std::vector<std::string>{SearchWhileWorkersText});
         QVERIFY(fixture.Messages().front().find("\"Reset Devices\"") != std::string::npos);
-        QCOMPARE(RowTexts(*window.ListViewDevices), rows);
+        QCOMPARE(RowTexts(*Control<TDeviceListView>(window, "ListViewDevices")), rows);
         QCOMPARE(DevicesLocal.size(), std::size_t{1});
         QVERIFY(fixture.Device("X-COM").ThreadMFC);
         QVERIFY(SearchLog(fixture).isEmpty());
@@ -268,8 +273,9 @@ private slots:
         const QStringList log = SearchLog(fixture);
         QVERIFY2(log.contains("    => No pump found"), qPrintable(log.join('\n')));
         QCOMPARE(log.last(), QStringLiteral("Click found devices to configure them"));
-        QCOMPARE(window.ListViewDevices->topLevelItemCount(), 2);
-        QCOMPARE(window.ListViewDevices->topLevelItem(1)->text(0), QStringLiteral("COM4"));
+        QCOMPARE(Control<TDeviceListView>(window, "ListViewDevices")->topLevelItemCount(), 2);
+        QCOMPARE(Control<TDeviceListView>(window, "ListViewDevices")->topLevelItem(1)->text(0),
+                 QStringLiteral("COM4"));
     }
 
     void PumpToolsConfigurationAndTheStopOfADrivenDevice() {
@@ -280,7 +286,7 @@ private slots:
         TConsoleFixture fixture;
         TFormOrvello& window = *fixture.window;
         Search(window);
-        QCOMPARE(window.ListViewDevices->topLevelItemCount(), 3);
+        QCOMPARE(Control<TDeviceListView>(window, "ListViewDevices")->topLevelItemCount(), 3);
         const std::string mfcA = rig.Port("MFCA");
         const std::string pump = rig.Port("Pump");
         QCOMPARE(mfcA, std::string("COM3"));
@@ -294,12 +300,12 @@ private slots:
             std::string Command;
         };
         const std::vector<TTool> tools = {
-            {window.ButtonPrimePump,
+            {Control<QPushButton>(window, "ButtonPrimePump"),
              {"For safety, this will disable the form and stop any new changes on devices until "
               "completed. Software will be unresponsive until pump stops.",
               "One priming loop done, software is now reponsive again."},
              "/1V3000IA24000OA0R\\r"},
-            {window.ButtonChangeSyringe,
+            {Control<QPushButton>(window, "ButtonChangeSyringe"),
              {"For safety, this will disable the form and stop any new changes on devices until "
               "completed.",
               "Change the syringe and click OK only after done."},
@@ -332,7 +338,7 @@ private slots:
         // same.
         QVERIFY(rig.Control("silent " + pump + " on").empty());
         fixture.messages->recorder.Clear();
-        TConsoleFixture::Click(window.ButtonPrimePump);
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonPrimePump"));
         QCOMPARE(fixture.Messages(), std::vector<std::string>{tools.front().Boxes.front()});
         ExpectWindowReleased(window);
         QVERIFY(rig.Control("silent " + pump + " off").empty());
@@ -342,24 +348,27 @@ private slots:
         fixture.ClickRow("COM3");
         ConfigureFocusedDevice(window);
         fixture.ClickRow("COM5");
-        ChooseFirstFluid(window.ComboBoxDeviceFluidPump);
-        TConsoleFixture::Click(window.ButtonApplyConfiguration);
+        ChooseFirstFluid(Control<QComboBox>(window, "ComboBoxDeviceFluidPump"));
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonApplyConfiguration"));
         QVERIFY2(fixture.Messages().empty(), qPrintable(Joined(fixture.Messages())));
         QCOMPARE(ActiveThreadCount(), 2);
         const auto lampOf = [&](const std::string& port) {
             return dynamic_cast<TLamp*>(fixture.Device(port).Led);
         };
         QVERIFY(lampOf(mfcA) && lampOf(pump));
-        QCOMPARE(window.EngineLed->geometry(), QRect(0, 2, 16, 16));
+        QCOMPARE(Control<TLamp>(window, "EngineLed")->geometry(), QRect(0, 2, 16, 16));
         QCOMPARE(lampOf(mfcA)->geometry(), QRect(18, 2, 16, 16));
         QCOMPARE(lampOf(pump)->geometry(), QRect(36, 2, 16, 16));
-        QCOMPARE(RowTexts(*window.ListViewDevices).filter("|Ready|").size(), 2);
+        QCOMPARE(
+            RowTexts(*Control<TDeviceListView>(window, "ListViewDevices")).filter("|Ready|").size(),
+            2);
 
         // The tools refuse an MFC and a configured pump, and nothing reaches the pump.
         const std::size_t pumpMark = rig.Commands(pump).size();
         for (const char* port : {"COM3", "COM5"}) {
             fixture.ClickRow(port);
-            for (QPushButton* button : {window.ButtonPrimePump, window.ButtonChangeSyringe}) {
+            for (QPushButton* button : {Control<QPushButton>(window, "ButtonPrimePump"),
+                                        Control<QPushButton>(window, "ButtonChangeSyringe")}) {
                 fixture.messages->recorder.Clear();
                 TConsoleFixture::Click(button);
                 QCOMPARE(fixture.Messages(),
@@ -393,8 +402,9 @@ private slots:
             fixture.ClickRow(row);
             ShowTab(window, "TabSheetDirectControl");
             const std::size_t before = rig.Commands(device.Port).size();
-            TConsoleFixture::TypeInto(window.RtDoubleEditDirectControlDesiredFlow, "50");
-            TConsoleFixture::Click(window.ButtonApplyFlow);
+            TConsoleFixture::TypeInto(
+                Control<TDoubleEdit>(window, "RtDoubleEditDirectControlDesiredFlow"), "50");
+            TConsoleFixture::Click(Control<QPushButton>(window, "ButtonApplyFlow"));
             QCOMPARE(fixture.Device(device.Port).ControlMode, dcmDirect);
             WAIT_UNTIL(sentSince(before,
                                  [&](const std::string& command) {
@@ -406,7 +416,7 @@ private slots:
             const std::size_t running = rig.Commands(device.Port).size();
 
             ShowTab(window, "TabSheetConfigure");
-            TConsoleFixture::Click(window.ButtonApplyConfiguration);
+            TConsoleFixture::Click(Control<QPushButton>(window, "ButtonApplyConfiguration"));
             const TDeviceInfo after = fixture.Device(device.Port);
             QCOMPARE(after.ControlMode, dcmIdle);
             QCOMPARE(after.Setpoint_pct, 0.0);

@@ -1,6 +1,7 @@
 // Editing the demonstration device's segment program in the Design segments tab, and loading and
 // saving it through the segment list's context menu, as the operator does.
 #include "console/ConsoleTestSupport.h"
+#include "console/automation/FindControl.h"
 
 #include "console/widgets/DoubleEdit.h"
 #include "platform/Clock.h"
@@ -46,7 +47,7 @@ QStringList ProgramTimes(const std::string& program) {
 }
 
 QString LogText(const TConsoleFixture& fixture) {
-    return fixture.window->MemoMain->toPlainText();
+    return Control<QPlainTextEdit>(*fixture.window, "MemoMain")->toPlainText();
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
@@ -71,14 +72,14 @@ void ShowDemoSegments(TConsoleFixture& fixture) {
 // Fills the editor's fields and presses "Add / Apply Segment".
 void AddSegment(TFormOrvello& window, const QString& time, const QString& flow,
                 const QString& note = QString()) {
-    TConsoleFixture::TypeInto(window.RtDoubleEditSegmentTime, time);
-    TConsoleFixture::TypeInto(window.RtDoubleEditSegmentFlow, flow);
-    TConsoleFixture::TypeInto(window.EditNote, note);
-    TConsoleFixture::Click(window.ButtonSegmentApply);
+    TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditSegmentTime"), time);
+    TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditSegmentFlow"), flow);
+    TConsoleFixture::TypeInto(Control<QLineEdit>(window, "EditNote"), note);
+    TConsoleFixture::Click(Control<QPushButton>(window, "ButtonSegmentApply"));
 }
 
 void ClickSegmentRow(TFormOrvello& window, const QString& caption) {
-    QTreeWidget* list = window.ListViewSegmentProgram;
+    QTreeWidget* list = Control<QTreeWidget>(window, "ListViewSegmentProgram");
     const QList<QTreeWidgetItem*> rows = list->findItems(caption, Qt::MatchExactly, 0);
     QVERIFY2(rows.size() == 1, qPrintable("rows " + caption + ": " + QString::number(rows.size())));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
@@ -87,9 +88,9 @@ void ClickSegmentRow(TFormOrvello& window, const QString& caption) {
 
 // A right click on the segment list, then a click on the context menu's entry with that caption.
 void ChooseFromSegmentMenu(TFormOrvello& window, const QString& caption) {
-    QTreeWidget* list = window.ListViewSegmentProgram;
+    QTreeWidget* list = Control<QTreeWidget>(window, "ListViewSegmentProgram");
     QTest::mouseClick(list->viewport(), Qt::RightButton, Qt::NoModifier, QPoint(20, 20));
-    QMenu* menu = window.PopupMenuSegment;
+    QMenu* menu = Control<QMenu>(window, "PopupMenuSegment");
     WAIT_UNTIL(menu->isVisible(), 5000, "the segment list's context menu",
                QStringLiteral("hidden"));
     QAction* entry = nullptr;
@@ -121,7 +122,7 @@ class SegmentEditorTest : public QObject {
 private slots:
     void TheListHoldsSampleRowsBeforeAnyDeviceIsShown() {
         TConsoleFixture fixture;
-        QTreeWidget* list = fixture.window->ListViewSegmentProgram;
+        QTreeWidget* list = Control<QTreeWidget>(*fixture.window, "ListViewSegmentProgram");
         QCOMPARE(Captions(*list), QStringList({"0", "10", "30", "60", "65"}));
         QCOMPARE(RowTexts(*list, "10").mid(0, 2), QStringList({"0.7525", "Step"}));
         QCOMPARE(RowTexts(*list, "30").mid(0, 2), QStringList({"65", "Ramp"}));
@@ -131,7 +132,7 @@ private slots:
         TConsoleFixture fixture;
         TFormOrvello& window = *fixture.window;
         ShowDemoSegments(fixture);
-        QCOMPARE(Captions(*window.ListViewSegmentProgram),
+        QCOMPARE(Captions(*Control<QTreeWidget>(window, "ListViewSegmentProgram")),
                  QStringList({"1", "2", "2.5", "3", "3.5", "4"}));
 
         AddSegment(window, "30", "10");
@@ -139,9 +140,9 @@ private slots:
         AddSegment(window, "20", "30");
 
         const QStringList sorted{"1", "2", "2.5", "3", "3.5", "4", "10", "20", "30"};
-        QCOMPARE(Captions(*window.ListViewSegmentProgram), sorted);
+        QCOMPARE(Captions(*Control<QTreeWidget>(window, "ListViewSegmentProgram")), sorted);
         QCOMPARE(ProgramTimes(fixture.Device("X-COM").SegmentProgram), sorted);
-        QCOMPARE(RowTexts(*window.ListViewSegmentProgram, "20").mid(0, 2),
+        QCOMPARE(RowTexts(*Control<QTreeWidget>(window, "ListViewSegmentProgram"), "20").mid(0, 2),
                  QStringList({"30", "Step"}));
         QVERIFY(fixture.Messages().empty());
     }
@@ -151,44 +152,46 @@ private slots:
         TFormOrvello& window = *fixture.window;
         ShowDemoSegments(fixture);
 
-        TConsoleFixture::Click(window.ButtonSegmentType);
-        QCOMPARE(window.ButtonSegmentType->text(), QStringLiteral("Ramp"));
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonSegmentType"));
+        QCOMPARE(Control<QPushButton>(window, "ButtonSegmentType")->text(), QStringLiteral("Ramp"));
         AddSegment(window, "2", "40", "first try");
 
-        QCOMPARE(Captions(*window.ListViewSegmentProgram),
+        QCOMPARE(Captions(*Control<QTreeWidget>(window, "ListViewSegmentProgram")),
                  QStringList({"1", "2", "2.5", "3", "3.5", "4"}));
-        QCOMPARE(RowTexts(*window.ListViewSegmentProgram, "2"),
+        QCOMPARE(RowTexts(*Control<QTreeWidget>(window, "ListViewSegmentProgram"), "2"),
                  QStringList({"40", "Ramp", "first try"}));
         const std::string program = fixture.Device("X-COM").SegmentProgram;
         QVERIFY2(program.find("\r\n2 40 Ramp first_try\r\n") != std::string::npos, program.c_str());
 
         // Twice returns the button to its first caption.
-        TConsoleFixture::Click(window.ButtonSegmentType);
-        QCOMPARE(window.ButtonSegmentType->text(), QStringLiteral("Step"));
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonSegmentType"));
+        QCOMPARE(Control<QPushButton>(window, "ButtonSegmentType")->text(), QStringLiteral("Step"));
     }
 
     void OneAndAHalfHoursShowAsNinetyMinutesAndBack() {
         TConsoleFixture fixture;
         TFormOrvello& window = *fixture.window;
         ShowDemoSegments(fixture);
-        window.Hour1->trigger();
-        QCOMPARE(window.LabelSegmentStartTime->text(), QStringLiteral("Start time, h"));
+        Control<QAction>(window, "Hour1")->trigger();
+        QCOMPARE(Control<QLabel>(window, "LabelSegmentStartTime")->text(),
+                 QStringLiteral("Start time, h"));
 
         AddSegment(window, "1.5", "25");
-        QVERIFY(Captions(*window.ListViewSegmentProgram).contains("90"));
+        QVERIFY(Captions(*Control<QTreeWidget>(window, "ListViewSegmentProgram")).contains("90"));
         QVERIFY(fixture.Device("X-COM").SegmentProgram.find("\r\n90 25 Step") != std::string::npos);
 
-        TConsoleFixture::TypeInto(window.RtDoubleEditSegmentTime, "0");
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditSegmentTime"), "0");
         ClickSegmentRow(window, "90");
-        QCOMPARE(window.RtDoubleEditSegmentTime->Value(), 1.5);
-        QCOMPARE(window.RtDoubleEditSegmentTime->text(), QStringLiteral("1.5"));
-        QCOMPARE(window.RtDoubleEditSegmentFlow->Value(), 25.0);
-        QCOMPARE(window.LabelSegmentStartTimeTimeConversions->text(),
+        QCOMPARE(Control<TDoubleEdit>(window, "RtDoubleEditSegmentTime")->Value(), 1.5);
+        QCOMPARE(Control<TDoubleEdit>(window, "RtDoubleEditSegmentTime")->text(),
+                 QStringLiteral("1.5"));
+        QCOMPARE(Control<TDoubleEdit>(window, "RtDoubleEditSegmentFlow")->Value(), 25.0);
+        QCOMPARE(Control<QLabel>(window, "LabelSegmentStartTimeTimeConversions")->text(),
                  QStringLiteral("0 days, 1 hour, 30 minutes"));
 
         // Back in minutes the field's 1.5 means minutes, and its wording says so.
-        window.Minute1->trigger();
-        QCOMPARE(window.LabelSegmentStartTimeTimeConversions->text(),
+        Control<QAction>(window, "Minute1")->trigger();
+        QCOMPARE(Control<QLabel>(window, "LabelSegmentStartTimeTimeConversions")->text(),
                  QStringLiteral("0 days, 0 hours, 1.5 minutes"));
     }
 
@@ -198,17 +201,19 @@ private slots:
         ShowDemoSegments(fixture);
 
         // 4.1 h is 245.99999999999997 min, written "246"; 0.7 d is 1007.9999999999999 min.
-        window.Hour1->trigger();
+        Control<QAction>(window, "Hour1")->trigger();
         AddSegment(window, "4.1", "10");
         AddSegment(window, "4.1", "20");
-        window.Day1->trigger();
+        Control<QAction>(window, "Day1")->trigger();
         AddSegment(window, "0.7", "30");
         AddSegment(window, "0.7", "40");
 
-        QCOMPARE(Captions(*window.ListViewSegmentProgram),
+        QCOMPARE(Captions(*Control<QTreeWidget>(window, "ListViewSegmentProgram")),
                  QStringList({"1", "2", "2.5", "3", "3.5", "4", "246", "1008"}));
-        QCOMPARE(RowTexts(*window.ListViewSegmentProgram, "246").front(), QStringLiteral("20"));
-        QCOMPARE(RowTexts(*window.ListViewSegmentProgram, "1008").front(), QStringLiteral("40"));
+        QCOMPARE(RowTexts(*Control<QTreeWidget>(window, "ListViewSegmentProgram"), "246").front(),
+                 QStringLiteral("20"));
+        QCOMPARE(RowTexts(*Control<QTreeWidget>(window, "ListViewSegmentProgram"), "1008").front(),
+                 QStringLiteral("40"));
     }
 
     void NoNegativeTimeAndNoFlowAboveFullScaleReachTheProgram() {
@@ -216,13 +221,14 @@ private slots:
         TFormOrvello& window = *fixture.window;
         ShowDemoSegments(fixture);
 
-        TConsoleFixture::TypeInto(window.RtDoubleEditSegmentTime, "-5");
-        QCOMPARE(window.RtDoubleEditSegmentTime->Value(), 0.0);
-        QCOMPARE(window.RtDoubleEditSegmentTime->text(), QStringLiteral("0"));
-        TConsoleFixture::TypeInto(window.RtDoubleEditSegmentFlow, "150");
-        QCOMPARE(window.RtDoubleEditSegmentFlow->Value(), 100.0);
-        TConsoleFixture::TypeInto(window.RtDoubleEditSegmentFlow, "-20");
-        QCOMPARE(window.RtDoubleEditSegmentFlow->Value(), 0.0);
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditSegmentTime"), "-5");
+        QCOMPARE(Control<TDoubleEdit>(window, "RtDoubleEditSegmentTime")->Value(), 0.0);
+        QCOMPARE(Control<TDoubleEdit>(window, "RtDoubleEditSegmentTime")->text(),
+                 QStringLiteral("0"));
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditSegmentFlow"), "150");
+        QCOMPARE(Control<TDoubleEdit>(window, "RtDoubleEditSegmentFlow")->Value(), 100.0);
+        TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditSegmentFlow"), "-20");
+        QCOMPARE(Control<TDoubleEdit>(window, "RtDoubleEditSegmentFlow")->Value(), 0.0);
         AddSegment(window, "-0", "-1");
 
         const std::string program = fixture.Device("X-COM").SegmentProgram;
@@ -236,14 +242,14 @@ private slots:
         ShowDemoSegments(fixture);
 
         // Without a selected row nothing happens.
-        TConsoleFixture::Click(window.ButtonSegmentDelete);
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonSegmentDelete"));
         QCOMPARE(fixture.Device("X-COM").SegmentProgram, DemoProgram);
 
         ClickSegmentRow(window, "2.5");
-        QCOMPARE(window.RtDoubleEditSegmentFlow->Value(), 30.0);
-        QCOMPARE(window.ButtonSegmentType->text(), QStringLiteral("Ramp"));
-        TConsoleFixture::Click(window.ButtonSegmentDelete);
-        QCOMPARE(Captions(*window.ListViewSegmentProgram),
+        QCOMPARE(Control<TDoubleEdit>(window, "RtDoubleEditSegmentFlow")->Value(), 30.0);
+        QCOMPARE(Control<QPushButton>(window, "ButtonSegmentType")->text(), QStringLiteral("Ramp"));
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonSegmentDelete"));
+        QCOMPARE(Captions(*Control<QTreeWidget>(window, "ListViewSegmentProgram")),
                  QStringList({"1", "2", "3", "3.5", "4"}));
         QCOMPARE(ProgramTimes(fixture.Device("X-COM").SegmentProgram),
                  QStringList({"1", "2", "3", "3.5", "4"}));
@@ -257,13 +263,13 @@ private slots:
 
         AddSegment(window, "5", "50");
         QCOMPARE(fixture.Messages(), std::vector<std::string>{"Could not get assigned device."});
-        QVERIFY(Captions(*window.ListViewSegmentProgram).contains("5"));
+        QVERIFY(Captions(*Control<QTreeWidget>(window, "ListViewSegmentProgram")).contains("5"));
 
         ClickSegmentRow(window, "5");
-        TConsoleFixture::Click(window.ButtonSegmentDelete);
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonSegmentDelete"));
         QCOMPARE(fixture.Messages(),
                  std::vector<std::string>({"Could not get assigned device.", "Error"}));
-        QVERIFY(!Captions(*window.ListViewSegmentProgram).contains("5"));
+        QVERIFY(!Captions(*Control<QTreeWidget>(window, "ListViewSegmentProgram")).contains("5"));
         QCOMPARE(LogText(fixture).count("Cannot proceed: No valid device selected."), 2);
         QCOMPARE(fixture.Device("X-COM").SegmentProgram, DemoProgram);
 
@@ -327,7 +333,7 @@ private slots:
         ChooseFromSegmentMenu(window, "Load Segment Program");
         QVERIFY(dialogs.recorder.Asked().back().Kind == RecordingFileDialogs::TKind::Open);
         QCOMPARE(fixture.Device("X-COM2").SegmentProgram, edited);
-        QCOMPARE(RowTexts(*window.ListViewSegmentProgram, "7"),
+        QCOMPARE(RowTexts(*Control<QTreeWidget>(window, "ListViewSegmentProgram"), "7"),
                  QStringList({"12.5", "Step", "dry run"}));
         QVERIFY(fixture.Messages().empty());
         QVERIFY(!LogText(fixture).contains("Invalid segment program"));
@@ -351,7 +357,7 @@ private slots:
                  std::vector<std::string>({"Invalid character: -", "Setpoint out of bounds:-5"}));
         QVERIFY(LogText(fixture).contains("Invalid segment program"));
         QCOMPARE(fixture.Device("X-COM").SegmentProgram, DemoProgram);
-        QCOMPARE(Captions(*window.ListViewSegmentProgram),
+        QCOMPARE(Captions(*Control<QTreeWidget>(window, "ListViewSegmentProgram")),
                  QStringList({"1", "2", "2.5", "3", "3.5", "4"}));
     }
 
@@ -478,7 +484,7 @@ private slots:
         ChooseFromSegmentMenu(window, "Load Segment Program");
 
         QCOMPARE(fixture.Device("X-COM").SegmentProgram, std::string());
-        QCOMPARE(window.ListViewSegmentProgram->topLevelItemCount(), 0);
+        QCOMPARE(Control<QTreeWidget>(window, "ListViewSegmentProgram")->topLevelItemCount(), 0);
         QVERIFY(fixture.Messages().empty());
     }
 };

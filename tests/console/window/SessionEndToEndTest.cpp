@@ -3,6 +3,7 @@
 // stop, reset, a second search, close. What counts is what reached the instruments (the rig's
 // journal), the flow log files and the log pane.
 #include "console/SessionSupport.h"
+#include "console/automation/FindControl.h"
 
 class SessionEndToEndTest : public QObject {
     Q_OBJECT
@@ -27,7 +28,7 @@ void SessionEndToEndTest::AWholeSession() {
     SearchDevicesAsOperator(session);
     if (QTest::currentTestFailed())
         return;
-    QCOMPARE(window.ListViewDevices->topLevelItemCount(), 6);
+    QCOMPARE(Control<TDeviceListView>(window, "ListViewDevices")->topLevelItemCount(), 6);
     QCOMPARE(fixture.Row(QString::fromStdString(mfcA))->text(4), QStringLiteral("Set 1 MFC A"));
     QCOMPARE(fixture.Row(QString::fromStdString(pump))->text(4),
              QStringLiteral("Set 1 Humidifier"));
@@ -37,8 +38,10 @@ void SessionEndToEndTest::AWholeSession() {
     if (QTest::currentTestFailed())
         return;
     // The controllers are ready once their first status reaches the data table.
-    WAIT_UNTIL(!DataRows(window.MemoData->toPlainText().split('\n')).isEmpty(), InstrumentWait_ms,
-               "a data row", window.MemoData->toPlainText());
+    WAIT_UNTIL(
+        !DataRows(Control<QPlainTextEdit>(window, "MemoData")->toPlainText().split('\n')).isEmpty(),
+        InstrumentWait_ms, "a data row",
+        Control<QPlainTextEdit>(window, "MemoData")->toPlainText());
 
     // Three mixtures: one from the start, the same again at two minutes so that it holds, and
     // one at four minutes that the MFCs ramp to.
@@ -73,13 +76,15 @@ void SessionEndToEndTest::AWholeSession() {
     // A direct setpoint for MFC B alone.
     fixture.ClickRow(QString::fromStdString(mfcB));
     ShowTab(window, "TabSheetDirectControl");
-    TConsoleFixture::TypeInto(window.RtDoubleEditDirectControlDesiredFlow, "75");
-    TConsoleFixture::Click(window.ButtonApplyFlow);
+    TConsoleFixture::TypeInto(Control<TDoubleEdit>(window, "RtDoubleEditDirectControlDesiredFlow"),
+                              "75");
+    TConsoleFixture::Click(Control<QPushButton>(window, "ButtonApplyFlow"));
     WAIT_UNTIL(LastSetpoint(rig, mfcB) == Counts(75), InstrumentWait_ms, "75 % on MFC B",
                Describe(Setpoints(rig, mfcB)));
     // ... and the flow it achieves in the data table, 75 % of 500 ml/min.
     const auto lastRow = [&window] {
-        const QStringList rows = DataRows(window.MemoData->toPlainText().split('\n'));
+        const QStringList rows =
+            DataRows(Control<QPlainTextEdit>(window, "MemoData")->toPlainText().split('\n'));
         return rows.isEmpty() ? QString() : rows.last();
     };
     WAIT_UNTIL(std::abs(Cells(lastRow()).value(1).toDouble() - 375) < 25, InstrumentWait_ms,
@@ -114,7 +119,7 @@ void SessionEndToEndTest::AWholeSession() {
     fixture.messages->recorder.Clear();
     SearchDevicesAsOperator(session);
     QCOMPARE(fixture.Messages(), std::vector<std::string>{SearchAgainNotFinishedText});
-    QCOMPARE(window.ListViewDevices->topLevelItemCount(), 6);
+    QCOMPARE(Control<TDeviceListView>(window, "ListViewDevices")->topLevelItemCount(), 6);
 
     window.close();
     QCOMPARE(ActiveThreadCount(), 0);
@@ -188,7 +193,8 @@ void SessionEndToEndTest::AWholeSession() {
     const QStringList lines = CheckTableText(closingText, closing);
     // Saved before the workers stop; the table may grow while they stop.
     QVERIFY(
-        (window.MemoData->toPlainText().replace('\n', "\r\n") + "\r\n").startsWith(closingText));
+        (Control<QPlainTextEdit>(window, "MemoData")->toPlainText().replace('\n', "\r\n") + "\r\n")
+            .startsWith(closingText));
     const QStringList heading = ExpectedHeading(configured);
     const qsizetype lastHeading = lines.lastIndexOf(heading[0]);
     QVERIFY2(lastHeading >= 0, qPrintable(lines.join('\n')));

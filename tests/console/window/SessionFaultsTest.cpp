@@ -3,6 +3,7 @@
 // console must go on, tell the operator, keep the other instruments going, and its close must
 // still bring every instrument it can reach to a safe state.
 #include "console/SessionSupport.h"
+#include "console/automation/FindControl.h"
 
 namespace {
 
@@ -45,13 +46,15 @@ void SessionFaultsTest::AFaultDuringTheSession() {
     SearchDevicesAsOperator(session);
     if (QTest::currentTestFailed())
         return;
-    QCOMPARE(window.ListViewDevices->topLevelItemCount(), 3);
+    QCOMPARE(Control<TDeviceListView>(window, "ListViewDevices")->topLevelItemCount(), 3);
     for (const std::string& port : running)
         ConfigureDevice(session, port);
     if (QTest::currentTestFailed())
         return;
-    WAIT_UNTIL(!DataRows(window.MemoData->toPlainText().split('\n')).isEmpty(), InstrumentWait_ms,
-               "a data row", window.MemoData->toPlainText());
+    WAIT_UNTIL(
+        !DataRows(Control<QPlainTextEdit>(window, "MemoData")->toPlainText().split('\n')).isEmpty(),
+        InstrumentWait_ms, "a data row",
+        Control<QPlainTextEdit>(window, "MemoData")->toPlainText());
     // Ramps long enough for the whole run, so every instrument keeps getting new setpoints.
     AddMixture(session,
                {QString::fromStdString(mfcA + " 10"), QString::fromStdString(mfcB + " 10"),
@@ -118,7 +121,7 @@ void SessionFaultsTest::AFaultDuringTheSession() {
     // The console goes on: its engine ticks, and the instruments that work get new setpoints.
     goesOn(working);
     goesOn(working);
-    QVERIFY(window.TimerEngine->isActive());
+    QVERIFY(Control<QTimer>(window, "TimerEngine")->isActive());
     QVERIFY(window.isVisible());
     // A controller that no longer delivers status is named while the session goes on.
     if (fault == fSilentMFC || fault == fGarbledMFC) {

@@ -3,6 +3,7 @@
 // a worker that does not stop holds neither the close nor the reset beyond their bound.
 #include "console/ConsoleRigSupport.h"
 #include "console/ConsoleTestSupport.h"
+#include "console/automation/FindControl.h"
 
 #include "console/adapters/SignalClose.h"
 #include "console/widgets/DoubleEdit.h"
@@ -95,7 +96,8 @@ private:
 };
 
 QList<TLamp*> Lamps(const TFormOrvello& window) {
-    return window.PanelStatusBar->findChildren<TLamp*>(QString(), Qt::FindDirectChildrenOnly);
+    return Control<QWidget>(window, "PanelStatusBar")
+        ->findChildren<TLamp*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
 QString LampPlaces(const TFormOrvello& window) {
@@ -171,29 +173,33 @@ private slots:
         // MFC A at half scale, so that its stop is a real change.
         fixture.ClickRow(Q(mfc));
         ShowTab(window, "TabSheetDirectControl");
-        TConsoleFixture::TypeInto(window.RtDoubleEditDirectControlDesiredFlow, "50");
-        TConsoleFixture::Click(window.ButtonApplyFlow);
+        TConsoleFixture::TypeInto(
+            Control<TDoubleEdit>(window, "RtDoubleEditDirectControlDesiredFlow"), "50");
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonApplyFlow"));
         WAIT_UNTIL(rig.Received(mfc, "A32000\\r"), 30000, "MFC A at half scale",
                    Q(rig.JournalTail()));
         const std::size_t mfcBefore = rig.Commands(mfc).size();
         const std::size_t pumpBefore = rig.Commands(pump).size();
 
         TSeenDuringStop seen;
-        QMetaObject::Connection watch =
-            connect(window.MemoMain, &QPlainTextEdit::textChanged, this, [&] {
-                if (seen.Seen || !window.MemoMain->toPlainText().endsWith("Mark threads to stop"))
+        QMetaObject::Connection watch = connect(
+            Control<QPlainTextEdit>(window, "MemoMain"), &QPlainTextEdit::textChanged, this, [&] {
+                if (seen.Seen || !Control<QPlainTextEdit>(window, "MemoMain")
+                                      ->toPlainText()
+                                      .endsWith("Mark threads to stop"))
                     return;
                 seen.Seen = true;
                 seen.Caption = window.windowTitle();
                 if (auto* panel = window.findChild<QLabel*>("PanelEmergency")) {
                     seen.PanelText = panel->text();
                     seen.PanelVisible = panel->isVisible() &&
-                                        panel->geometry().contains(
-                                            QRect(window.PageControl1->mapTo(&window, QPoint(0, 0)),
-                                                  window.PageControl1->size()));
+                                        panel->geometry().contains(QRect(
+                                            Control<QTabWidget>(window, "PageControl1")
+                                                ->mapTo(&window, QPoint(0, 0)),
+                                            Control<QTabWidget>(window, "PageControl1")->size()));
                 }
-                seen.TabsEnabled = window.PageControl1->isEnabled();
-                seen.MenusEnabled = window.MainMenu1->isEnabled();
+                seen.TabsEnabled = Control<QTabWidget>(window, "PageControl1")->isEnabled();
+                seen.MenusEnabled = Control<QMenuBar>(window, "MainMenu1")->isEnabled();
                 seen.Hourglass = QApplication::overrideCursor() &&
                                  QApplication::overrideCursor()->shape() == Qt::WaitCursor;
             });
@@ -233,8 +239,8 @@ private slots:
         QVERIFY(seen.Hourglass);
         QCOMPARE(window.windowTitle(), QStringLiteral("2024-05-27"));
         QVERIFY(!window.findChild<QLabel*>("PanelEmergency"));
-        QVERIFY(window.PageControl1->isEnabled());
-        QVERIFY(window.MainMenu1->isEnabled());
+        QVERIFY(Control<QTabWidget>(window, "PageControl1")->isEnabled());
+        QVERIFY(Control<QMenuBar>(window, "MainMenu1")->isEnabled());
         QVERIFY(!QApplication::overrideCursor());
 
         // The stops reached the instruments.
@@ -261,10 +267,10 @@ private slots:
         // Configured again without a search: a fresh worker and a lamp in the first free place;
         // the MFC shows Air, the pump its list's heading.
         fixture.ClickRow(Q(pump));
-        QCOMPARE(window.ComboBoxDeviceFluidPump->currentIndex(), 0);
+        QCOMPARE(Control<QComboBox>(window, "ComboBoxDeviceFluidPump")->currentIndex(), 0);
         fixture.ClickRow(Q(mfc));
-        QVERIFY2(window.ComboBoxDeviceFluid->currentText().contains("Air"),
-                 qPrintable(window.ComboBoxDeviceFluid->currentText()));
+        QVERIFY2(Control<QComboBox>(window, "ComboBoxDeviceFluid")->currentText().contains("Air"),
+                 qPrintable(Control<QComboBox>(window, "ComboBoxDeviceFluid")->currentText()));
         ConfigureFocusedDevice(window);
         QVERIFY(fixture.Device(mfc).ThreadMFC != nullptr);
         QCOMPARE(ActiveThreadCount(), 1);
@@ -335,8 +341,9 @@ private slots:
         fixture.ClickRow(Q(mfc));
         ConfigureFocusedDevice(window);
         ShowTab(window, "TabSheetDirectControl");
-        TConsoleFixture::TypeInto(window.RtDoubleEditDirectControlDesiredFlow, "50");
-        TConsoleFixture::Click(window.ButtonApplyFlow);
+        TConsoleFixture::TypeInto(
+            Control<TDoubleEdit>(window, "RtDoubleEditDirectControlDesiredFlow"), "50");
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonApplyFlow"));
         WAIT_UNTIL(rig.Received(mfc, "A32000\\r"), 30000, "MFC A at half scale",
                    Q(rig.JournalTail()));
 
@@ -355,7 +362,7 @@ private slots:
         };
         // The operator leaves the box open; the controller must get its stop meanwhile.
         TUnansweredBox box(stopped);
-        TConsoleFixture::Click(window.ButtonDirectControlStop);
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonDirectControlStop"));
         QCOMPARE(box.Texts.size(), std::size_t(1));
         QVERIFY2(box.Texts.front().find("Flow log not saved") == 0, box.Texts.front().c_str());
         QVERIFY2(box.StoppedWhileOpen, rig.JournalTail().c_str());
@@ -434,11 +441,11 @@ private slots:
         TConsoleFixture fixture;
         fixture.ClickRow("X-COM");
         ConfigureFocusedDevice(*fixture.window);
-        const QString log = fixture.window->MemoMain->toPlainText();
+        const QString log = Control<QPlainTextEdit>(*fixture.window, "MemoMain")->toPlainText();
         const QString title = fixture.window->windowTitle();
         fixture.Find<QAction>("Savesoftwarestate1")->trigger();
         fixture.Find<QAction>("Loadsoftwarestate1")->trigger();
-        QCOMPARE(fixture.window->MemoMain->toPlainText(), log);
+        QCOMPARE(Control<QPlainTextEdit>(*fixture.window, "MemoMain")->toPlainText(), log);
         QCOMPARE(fixture.window->windowTitle(), title);
         QCOMPARE(ActiveThreadCount(), 1);
         QVERIFY(fixture.Messages().empty());

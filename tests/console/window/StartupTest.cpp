@@ -1,5 +1,6 @@
 // The window as the operator finds it at start.
 #include "console/ConsoleTestSupport.h"
+#include "console/automation/FindControl.h"
 
 #include "console/widgets/DoubleEdit.h"
 #include "console/widgets/Lamp.h"
@@ -33,7 +34,7 @@ private slots:
             QCOMPARE(tabs->tabText(i), captions[i]);
         QCOMPARE(tabs->currentWidget()->objectName(), QStringLiteral("TabSheetConfigure"));
 
-        QTreeWidget* list = window.ListViewDevices;
+        QTreeWidget* list = Control<TDeviceListView>(window, "ListViewDevices");
         QCOMPARE(list->topLevelItemCount(), 1);
         const QStringList headings{"COM port", "State", "Instrument", "Device", "Name or role"};
         const QStringList row{"X-COM", "Unknown", "Simulated", "MFC", "Virtual Demo"};
@@ -134,17 +135,20 @@ private slots:
                 shown = button->text();
             QCOMPARE(shown, QString::fromUtf8(text));
         }
-        QCOMPARE(fixture.window->MemoMixRecipe->toPlainText(), QStringLiteral("COM6 50"));
-        QVERIFY(!fixture.window->EditDeviceType->isEnabled());
-        QCOMPARE(fixture.window->EditFlowUnitTemperatureC->Value(), 20.0);
-        QCOMPARE(fixture.window->RtDoubleEditSyringeSizeµL->Value(), 12500.0);
-        QCOMPARE(fixture.window->RtDoubleEditFluidTemperature->Value(), -273.15);
-        QVERIFY(fixture.window->TimerEngine->isActive());
+        QCOMPARE(Control<QPlainTextEdit>(*fixture.window, "MemoMixRecipe")->toPlainText(),
+                 QStringLiteral("COM6 50"));
+        QVERIFY(!Control<QLineEdit>(*fixture.window, "EditDeviceType")->isEnabled());
+        QCOMPARE(Control<TDoubleEdit>(*fixture.window, "EditFlowUnitTemperatureC")->Value(), 20.0);
+        QCOMPARE(Control<TDoubleEdit>(*fixture.window, "RtDoubleEditSyringeSizeµL")->Value(),
+                 12500.0);
+        QCOMPARE(Control<TDoubleEdit>(*fixture.window, "RtDoubleEditFluidTemperature")->Value(),
+                 -273.15);
+        QVERIFY(Control<QTimer>(*fixture.window, "TimerEngine")->isActive());
     }
 
     void FluidListsLeaveLiquidsOutOfTheMFCList() {
         TConsoleFixture fixture;
-        QComboBox* gases = fixture.window->ComboBoxDeviceFluid;
+        QComboBox* gases = Control<QComboBox>(*fixture.window, "ComboBoxDeviceFluid");
         QCOMPARE(gases->itemText(0),
                  QStringLiteral("Shortname Formula   Longname, recipe, comments"));
         QCOMPARE(gases->itemData(0).toInt(), 0);
@@ -155,7 +159,7 @@ private slots:
                 argonFound || gases->itemText(i) == QStringLiteral("Ar        Ar        Argon ");
         }
         QVERIFY(argonFound);
-        QComboBox* pump = fixture.window->ComboBoxDeviceFluidPump;
+        QComboBox* pump = Control<QComboBox>(*fixture.window, "ComboBoxDeviceFluidPump");
         QCOMPARE(pump->count(), 2);
         QCOMPARE(pump->itemData(1).toInt(), 1001);
         QCOMPARE(pump->itemText(1),
@@ -164,9 +168,9 @@ private slots:
 
     void EngineLampSitsAtTheLeftOfTheStatusBar() {
         TConsoleFixture fixture;
-        TLamp* lamp = fixture.window->EngineLed;
+        TLamp* lamp = Control<TLamp>(*fixture.window, "EngineLed");
         QVERIFY(lamp);
-        QCOMPARE(lamp->parentWidget(), fixture.window->PanelStatusBar);
+        QCOMPARE(lamp->parentWidget(), Control<QWidget>(*fixture.window, "PanelStatusBar"));
         QCOMPARE(lamp->geometry(), QRect(0, 2, 16, 16));
         QCOMPARE(lamp->OffColor(), QColor(192, 192, 192));
         QCOMPARE(lamp->OnColor(), QColor(0, 255, 0));
@@ -176,9 +180,9 @@ private slots:
         TConsoleFixture fixture;
         // The list getting the keyboard focus must not make the demonstration row the focused
         // device, as item views do by habit.
-        fixture.window->ListViewDevices->setFocus(Qt::TabFocusReason);
+        Control<TDeviceListView>(*fixture.window, "ListViewDevices")->setFocus(Qt::TabFocusReason);
         QTest::qWait(20);
-        TConsoleFixture::Click(fixture.window->ButtonApplyConfiguration);
+        TConsoleFixture::Click(Control<QPushButton>(*fixture.window, "ButtonApplyConfiguration"));
         QVERIFY(fixture.LogLines().last().endsWith(
             QStringLiteral("Cannot proceed: No valid device selected.")));
         QVERIFY(fixture.Device("X-COM").ThreadMFC == nullptr);
@@ -200,13 +204,16 @@ private slots:
     void TheLogPaneKeepsItsLastLinesAndTheFileKeepsThemAll() {
         TConsoleFixture fixture;
         TFormOrvello& window = *fixture.window;
-        window.TimerEngine->stop();
+        Control<QTimer>(window, "TimerEngine")->stop();
         constexpr int lines = 100000 + 10;
         for (int i = 0; i < lines; ++i)
             window.MM("line " + std::to_string(i));
-        QCOMPARE(window.MemoMain->blockCount(), 100000);
-        QVERIFY(window.MemoMain->document()->lastBlock().text().endsWith(
-            QStringLiteral("line %1").arg(lines - 1)));
+        QCOMPARE(Control<QPlainTextEdit>(window, "MemoMain")->blockCount(), 100000);
+        QVERIFY(Control<QPlainTextEdit>(window, "MemoMain")
+                    ->document()
+                    ->lastBlock()
+                    .text()
+                    .endsWith(QStringLiteral("line %1").arg(lines - 1)));
         QFile log(window.SessionLogPath());
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QByteArray text = log.readAll();

@@ -1,5 +1,6 @@
 // The tips under the pointer.
 #include "console/ConsoleTestSupport.h"
+#include "console/automation/FindControl.h"
 
 #include "console/widgets/RichTextLabel.h"
 
@@ -39,26 +40,28 @@ private slots:
     void TheTipOfTheControlUnderThePointerIsShownAndRendered() {
         TConsoleFixture fixture;
         TFormOrvello& window = *fixture.window;
-        QVERIFY(window.DzHTMLTextTips->Markup().isEmpty());
-        MovePointerOver(window.ButtonPrimePump);
-        const QString markup = window.DzHTMLTextTips->Markup();
+        QVERIFY(Control<TRichTextLabel>(window, "DzHTMLTextTips")->Markup().isEmpty());
+        MovePointerOver(Control<QPushButton>(window, "ButtonPrimePump"));
+        const QString markup = Control<TRichTextLabel>(window, "DzHTMLTextTips")->Markup();
         QVERIFY2(markup.startsWith(QStringLiteral(
                      "Starts one loop of <B>Fill the syringe, then dispenses it</B>.")),
                  qPrintable(markup));
         // The warning's red background reaches the screen, not only the markup.
-        QVERIFY(PixelsNear(*window.DzHTMLTextTips, QColor(255, 0, 0)) > 50);
+        QVERIFY(PixelsNear(*Control<TRichTextLabel>(window, "DzHTMLTextTips"), QColor(255, 0, 0)) >
+                50);
     }
 
     void AnEmptyPartOfATabShowsTheGeneralHint() {
         TConsoleFixture fixture;
         TFormOrvello& window = *fixture.window;
         ShowTab(window, "TabSheetDirectControl");
-        MovePointerOver(window.ButtonDirectControlStop);
-        QVERIFY(window.DzHTMLTextTips->Markup().startsWith(
-            QStringLiteral("<B>Applies setpoint zero</B>")));
-        QWidget* tab = window.TabSheetDirectControl;
+        MovePointerOver(Control<QPushButton>(window, "ButtonDirectControlStop"));
+        QVERIFY(Control<TRichTextLabel>(window, "DzHTMLTextTips")
+                    ->Markup()
+                    .startsWith(QStringLiteral("<B>Applies setpoint zero</B>")));
+        QWidget* tab = Control<QWidget>(window, "TabSheetDirectControl");
         MovePointerOver(tab, QPoint(tab->width() - 5, tab->height() - 5));
-        QCOMPARE(window.DzHTMLTextTips->Markup(),
+        QCOMPARE(Control<TRichTextLabel>(window, "DzHTMLTextTips")->Markup(),
                  QStringLiteral("Hover mouse over items (or adjacent labels) to see help, tips "
                                 "and information."));
     }
@@ -66,22 +69,24 @@ private slots:
     void LabelsAndListsShowTheirOwnTips() {
         TConsoleFixture fixture;
         TFormOrvello& window = *fixture.window;
-        MovePointerOver(window.LabelColor);
-        QVERIFY(window.DzHTMLTextTips->Markup().startsWith(
-            QStringLiteral("Select unique color for this device.")));
-        MovePointerOver(window.ListViewDevices->viewport());
-        QVERIFY(window.DzHTMLTextTips->Markup().startsWith(
-            QStringLiteral("To select multiple devices use")));
-        MovePointerOver(window.MemoMain->viewport());
-        QCOMPARE(window.DzHTMLTextTips->Markup(),
+        MovePointerOver(Control<QLabel>(window, "LabelColor"));
+        QVERIFY(Control<TRichTextLabel>(window, "DzHTMLTextTips")
+                    ->Markup()
+                    .startsWith(QStringLiteral("Select unique color for this device.")));
+        MovePointerOver(Control<TDeviceListView>(window, "ListViewDevices")->viewport());
+        QVERIFY(Control<TRichTextLabel>(window, "DzHTMLTextTips")
+                    ->Markup()
+                    .startsWith(QStringLiteral("To select multiple devices use")));
+        MovePointerOver(Control<QPlainTextEdit>(window, "MemoMain")->viewport());
+        QCOMPARE(Control<TRichTextLabel>(window, "DzHTMLTextTips")->Markup(),
                  QStringLiteral("Log and feedback of software use."));
 
         // Entering the gas list shows the fluid-list tip, which a move inside keeps.
         QEvent enter(QEvent::Enter);
-        QApplication::sendEvent(window.ComboBoxDeviceFluid, &enter);
-        QCOMPARE(window.DzHTMLTextTips->Markup().size(), 1098);
-        MovePointerOver(window.ComboBoxDeviceFluid);
-        QCOMPARE(window.DzHTMLTextTips->Markup().size(), 1098);
+        QApplication::sendEvent(Control<QComboBox>(window, "ComboBoxDeviceFluid"), &enter);
+        QCOMPARE(Control<TRichTextLabel>(window, "DzHTMLTextTips")->Markup().size(), 1098);
+        MovePointerOver(Control<QComboBox>(window, "ComboBoxDeviceFluid"));
+        QCOMPARE(Control<TRichTextLabel>(window, "DzHTMLTextTips")->Markup().size(), 1098);
     }
 };
 

@@ -1,6 +1,7 @@
 // Closing the window with a controller that acknowledges setpoint 0 but keeps its flow: the
 // close still ends, and the log pane names the device that was not confirmed safe.
 #include "console/ConsoleTestSupport.h"
+#include "console/automation/FindControl.h"
 
 #include "console/widgets/DoubleEdit.h"
 #include "sim/SimMFC.h"
@@ -31,8 +32,9 @@ private slots:
         fixture.ClickRow(row);
         ConfigureFocusedDevice(window);
         ShowTab(window, "TabSheetDirectControl");
-        TConsoleFixture::TypeInto(window.RtDoubleEditDirectControlDesiredFlow, "50");
-        TConsoleFixture::Click(window.ButtonApplyFlow);
+        TConsoleFixture::TypeInto(
+            Control<TDoubleEdit>(window, "RtDoubleEditDirectControlDesiredFlow"), "50");
+        TConsoleFixture::Click(Control<QPushButton>(window, "ButtonApplyFlow"));
         WAIT_UNTIL(server.State().Setpoint == "32000", 60000, "the controller at half scale",
                    QStringLiteral("setpoint %1, last command %2")
                        .arg(QString::fromStdString(server.State().Setpoint))
