@@ -1,5 +1,6 @@
 #include "console/session/ConsoleEngineHost.h"
 
+#include "console/widgets/BoundedPane.h"
 #include "console/widgets/DeviceColors.h"
 #include "console/widgets/Chart.h"
 #include "console/widgets/Lamp.h"
@@ -60,7 +61,7 @@ void TConsoleEngineHost::FlowSerie(TDeviceInfo& device, double x, double y, bool
 
 void TConsoleEngineHost::DataTableColumns() {
     for (std::string& line : DataTableHeading(DevicesLocal)) {
-        view_.DataPane->appendPlainText(QString::fromStdString(line));
+        AppendToBoundedPane(*view_.DataPane, QString::fromStdString(line), DataPaneLines);
         dataLines_.push_back(std::move(line));
     }
     hasContent_ = true;
@@ -72,7 +73,7 @@ void TConsoleEngineHost::AppendDataLine(const std::string& line) {
         hasContent_ = true;
     QPlainTextEdit& memo = *view_.DataPane;
     const int keepScroll = memo.verticalScrollBar()->value();
-    memo.appendPlainText(QString::fromStdString(line));
+    AppendToBoundedPane(memo, QString::fromStdString(line), DataPaneLines);
     if (view_.AutoScroll->isChecked())
         memo.verticalScrollBar()->setValue(memo.verticalScrollBar()->maximum());
     else

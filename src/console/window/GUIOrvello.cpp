@@ -6,6 +6,7 @@
 #include "console/adapters/QtLocale.h"
 #include "console/adapters/QtMainThreadGate.h"
 #include "console/adapters/QtOperatorMessages.h"
+#include "console/widgets/BoundedPane.h"
 #include "console/widgets/Chart.h"
 #include "console/widgets/Lamp.h"
 #include "console/widgets/RichTextLabel.h"
@@ -242,10 +243,8 @@ void TFormOrvello::AppendLogLine(const std::string& text) {
         sessionLog_->Append(line);
     if (!MemoMain)
         return;
-    // The pane keeps a bounded number of lines (set where it is built); appending is constant
-    // time whatever it holds.
     const bool first = MemoMain->document()->isEmpty();
-    MemoMain->appendPlainText(line);
+    AppendToBoundedPane(*MemoMain, line, LogPaneLines);
     // The first line goes into the empty first block and takes the pane's cursor to its end,
     // which would keep the pane scrolled to the right; the cursor stays at the start instead.
     if (first)

@@ -26,12 +26,6 @@
 
 namespace {
 
-// The log pane keeps this many lines on screen; the session log file keeps them all.
-constexpr int LogPaneLines = 100000;
-// The data table pane keeps its last rows on screen (about a day at a row every 3 s); the flow
-// log files keep every row. A pane that kept a week of rows would hold hundreds of megabytes.
-constexpr int DataPaneLines = 30000;
-
 template <typename T> T* Named(T* widget, const char* name) {
     widget->setObjectName(QString::fromUtf8(name));
     return widget;
@@ -101,7 +95,6 @@ void TFormOrvello::BuildLayout() {
     MemoSegments->setReadOnly(true);
     MemoData = MakeMemo(PanelData, "MemoData");
     MemoData->setReadOnly(true);
-    MemoData->setMaximumBlockCount(DataPaneLines);
     dataLayout->addWidget(RtGraph2DMain);
     dataLayout->addWidget(MemoSegments);
     dataLayout->addWidget(MemoData);
@@ -160,7 +153,6 @@ void TFormOrvello::BuildLayout() {
     bottomLayout->setSpacing(0);
     MemoMain = MakeMemo(PanelBottomMemo, "MemoMain");
     MemoMain->setReadOnly(true);
-    MemoMain->setMaximumBlockCount(LogPaneLines);
     MemoMain->setFixedWidth(500);
     PanelHelp = Named(new QWidget(PanelBottomMemo), "PanelHelp");
     auto* helpLayout = new QVBoxLayout(PanelHelp);

@@ -205,15 +205,13 @@ private slots:
         TConsoleFixture fixture;
         TFormOrvello& window = *fixture.window;
         Control<QTimer>(window, "TimerEngine")->stop();
-        constexpr int lines = 100000 + 10;
+        // Past the pane's bound and its margin: the pane drops its oldest lines.
+        constexpr int lines = 100000 + 5000 + 10;
         for (int i = 0; i < lines; ++i)
             window.MM("line " + std::to_string(i));
-        QCOMPARE(Control<QPlainTextEdit>(window, "MemoMain")->blockCount(), 100000);
-        QVERIFY(Control<QPlainTextEdit>(window, "MemoMain")
-                    ->document()
-                    ->lastBlock()
-                    .text()
-                    .endsWith(QStringLiteral("line %1").arg(lines - 1)));
+        const QTextDocument& pane = *Control<QPlainTextEdit>(window, "MemoMain")->document();
+        QVERIFY(pane.blockCount() >= 100000 && pane.blockCount() <= 105000);
+        QVERIFY(pane.lastBlock().text().endsWith(QStringLiteral("line %1").arg(lines - 1)));
         QFile log(window.SessionLogPath());
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QByteArray text = log.readAll();
