@@ -67,6 +67,7 @@ class TWarningsButton;
 class TQtMainThreadGate;
 class TQtOperatorMessages;
 class TDiagnosticsViewer;
+struct TReferenceConditions;
 
 enum TDirectionTo { tdGUI, tdCODE };
 
@@ -240,6 +241,8 @@ private:
     void ShowTip(const QString& markup);
     void PointerMovedOver(QWidget* watched, const QPointF& globalPosition);
     void FillReferenceConditions();
+    // The row of conditions chosen in ComboBoxFlowUnitPredefined; nullptr for none or the heading.
+    const TReferenceConditions* ChosenReferenceConditions() const;
 
     // The controls, named as the operator's documentation names them, and the window's own: code
     // outside the window finds them by those names (their objectName), as an operator finds them

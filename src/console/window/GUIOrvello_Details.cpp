@@ -1,10 +1,11 @@
 // One device record to the controls of the tabs and back.
+#include "console/widgets/ColorPickCombo.h"
 #include "console/widgets/DeviceColors.h"
 #include "console/widgets/DeviceListView.h"
-#include "console/window/GUIOrvello.h"
-#include "console/widgets/ColorPickCombo.h"
 #include "console/widgets/DoubleEdit.h"
+#include "console/window/GUIOrvello.h"
 #include "gas/GasTable.h"
+#include "gas/ReferenceConditions.h"
 #include "platform/OperatorMessages.h"
 #include "program/NumberFormat.h"
 #include "program/SegmentProgramEditing.h"
@@ -68,8 +69,8 @@ void TFormOrvello::DeviceDetailsUI(TDirectionTo direction, TDeviceInfo& device) 
         device.Color = DeviceColorOf(RtColorPickComboDeviceColor->Color());
         device.FluidTemperatureC = RtDoubleEditFluidTemperature->Value();
         device.Setpoint_gui = RtDoubleEditDirectControlDesiredFlow->Value();
-        device.FlowUnitUser.GasFlowType =
-            ComboBoxFlowUnitPredefined->currentIndex() == 4 ? gfuGrams : gfuVolumetric;
+        const TReferenceConditions* chosen = ChosenReferenceConditions();
+        device.FlowUnitUser.GasFlowType = chosen && chosen->Grams ? gfuGrams : gfuVolumetric;
 
         const double size = RtDoubleEditSyringeSizeµL->Value();
         bool valid = false;

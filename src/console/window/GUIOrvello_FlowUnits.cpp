@@ -1,8 +1,8 @@
 // The flow unit panel: the operator's unit and its reference conditions, and the flows behind
 // the percent setpoints in that unit.
 #include "console/widgets/DeviceListView.h"
-#include "console/window/GUIOrvello.h"
 #include "console/widgets/DoubleEdit.h"
+#include "console/window/GUIOrvello.h"
 #include "gas/GasFlowUnitConversions.h"
 #include "gas/ReferenceConditions.h"
 #include "program/NumberFormat.h"
@@ -43,12 +43,10 @@ void TFormOrvello::ShowFlowUnitFields(bool visible) {
 }
 
 void TFormOrvello::ComboBoxFlowUnitPredefinedChange() {
-    // The list's first row is the heading; the rows of conditions follow it.
-    const int row = ComboBoxFlowUnitPredefined->currentIndex();
-    const std::span<const TReferenceConditions> rows = ReferenceConditionsRows();
-    if (row <= 0 || static_cast<std::size_t>(row) > rows.size())
+    const TReferenceConditions* chosen = ChosenReferenceConditions();
+    if (!chosen)
         return;
-    const TReferenceConditions& conditions = rows[static_cast<std::size_t>(row) - 1];
+    const TReferenceConditions& conditions = *chosen;
     if (!conditions.Grams) {
         EditFlowUnitTemperatureC->SetValue(conditions.Temperature_C);
         EditFlowUnitPressureBar->SetValue(conditions.Pressure_BarA);
@@ -56,6 +54,15 @@ void TFormOrvello::ComboBoxFlowUnitPredefinedChange() {
     EditFlowUnitName->setText(conditions.Grams ? QStringLiteral("g/min")
                                                : QStringLiteral("ml/min"));
     ShowFlowUnitFields(EditFlowUnitName->text() != QStringLiteral("g/min"));
+}
+
+const TReferenceConditions* TFormOrvello::ChosenReferenceConditions() const {
+    // The list's first row is the heading; the rows of conditions follow it.
+    const int row = ComboBoxFlowUnitPredefined->currentIndex();
+    const std::span<const TReferenceConditions> rows = ReferenceConditionsRows();
+    if (row <= 0 || static_cast<std::size_t>(row) > rows.size())
+        return nullptr;
+    return &rows[static_cast<std::size_t>(row) - 1];
 }
 
 void TFormOrvello::FillReferenceConditions() {
