@@ -389,6 +389,9 @@ private:
 private:
     double timeUnitFactor_ = 1;
     std::string timeUnitLetter_ = "m";
+    // The segment table last merged, and what it was merged from.
+    std::vector<std::string> mergedSegmentsOf_;
+    QString mergedSegments_;
     QString logFolder_;
     std::unique_ptr<TSessionLog> sessionLog_;
     TDeviceRecords records_;

@@ -1,8 +1,8 @@
 // The data views: program and flow curves, the segment-program table, the data table, the
 // display time unit and the "Data" menu.
+#include "console/widgets/Chart.h"
 #include "console/widgets/DeviceListView.h"
 #include "console/window/GUIOrvello.h"
-#include "console/widgets/Chart.h"
 #include "program/NumberFormat.h"
 #include "program/ProgramCurve.h"
 #include "program/SegmentProgramTable.h"
@@ -143,10 +143,17 @@ QString TFormOrvello::MergeSegments() {
     }
     if (ListViewDevices->selectedItems().isEmpty())
         return QString();
+    // Asked for every tick; merging and formatting a week of segments of every device each time
+    // would take tens of milliseconds of the main thread's every second.
+    if (items == mergedSegmentsOf_)
+        return mergedSegments_;
     const std::string text = " Segment programs \r\n============================" +
                              std::string(static_cast<std::size_t>(n) * 17, '=') + "\r\n" +
                              MergeSegmentPrograms(items) + "\r\n";
-    return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    mergedSegmentsOf_ = std::move(items);
+    mergedSegments_ =
+        QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return mergedSegments_;
 }
 
 void TFormOrvello::MemoSegmentsUpdate() {
