@@ -1,5 +1,7 @@
 #include "console/adapters/QtDiagnosticsViewer.h"
 
+#include "console/widgets/BoundedPane.h"
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -40,7 +42,6 @@ TDiagnosticsViewer::TDiagnosticsViewer(QWidget* parent) : QWidget(parent, Qt::Wi
     lines_->setObjectName("MemoDiagnostics");
     lines_->setReadOnly(true);
     lines_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    lines_->setMaximumBlockCount(MaxLines);
     lines_->setFont(QFont("DejaVu Sans Mono", 9));
 
     auto* layout = new QHBoxLayout(this);
@@ -105,5 +106,5 @@ void TDiagnosticsViewer::ShowQueued() {
     // Only the last lines that fit are worth laying out.
     if (text.size() > MaxLines)
         text = text.mid(text.size() - MaxLines);
-    lines_->appendPlainText(text.join('\n'));
+    AppendToBoundedPane(*lines_, text.join('\n'), MaxLines);
 }
