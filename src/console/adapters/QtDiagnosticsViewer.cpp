@@ -41,6 +41,9 @@ TDiagnosticsViewer::TDiagnosticsViewer(QWidget* parent) : QWidget(parent, Qt::Wi
     lines_ = new QPlainTextEdit;
     lines_->setObjectName("MemoDiagnostics");
     lines_->setReadOnly(true);
+    // An undo history would keep every line ever shown, and every line dropped with it: hundreds
+    // of megabytes over a week of instrument traffic.
+    lines_->setUndoRedoEnabled(false);
     lines_->setLineWrapMode(QPlainTextEdit::NoWrap);
     lines_->setFont(QFont("DejaVu Sans Mono", 9));
 

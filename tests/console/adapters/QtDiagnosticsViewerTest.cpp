@@ -71,6 +71,8 @@ void QtDiagnosticsViewerTest::TheListIsBounded() {
     QVERIFY(lines->blockCount() <=
             TDiagnosticsViewer::MaxLines + TDiagnosticsViewer::MaxLines / 20);
     QVERIFY(lines->toPlainText().contains("(500 messages dropped)"));
+    // Nothing dropped is kept behind the list either.
+    QCOMPARE(lines->document()->availableUndoSteps(), 0);
     QVERIFY(lines->document()->lastBlock().text().endsWith(
         QString("line %1").arg(TDiagnosticsViewer::MaxQueued + 499)));
 }
