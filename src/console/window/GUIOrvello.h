@@ -227,6 +227,9 @@ private:
     void EditFlowUnitPressureBarValueChanged();
     void RtDoubleEditSegmentFlowValueChanged();
     void ShowFlowUnitFields(bool visible);
+    // The figures behind the percent fields in the focused device's unit; UpdateGasFlowUnits
+    // with the pump's planned commands in the log, or quietly when a device is only shown.
+    void ShowFlowFigures(bool logPumpCommands);
 
     // Mixtures tab (GUIOrvello_Mixtures.cpp).
     void ConnectMixturesTab();

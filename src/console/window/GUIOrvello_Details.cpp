@@ -1,9 +1,9 @@
 // One device record to the controls of the tabs and back.
+#include "console/widgets/ColorPickCombo.h"
 #include "console/widgets/DeviceColors.h"
 #include "console/widgets/DeviceListView.h"
-#include "console/window/GUIOrvello.h"
-#include "console/widgets/ColorPickCombo.h"
 #include "console/widgets/DoubleEdit.h"
+#include "console/window/GUIOrvello.h"
 #include "gas/GasTable.h"
 #include "platform/OperatorMessages.h"
 #include "program/NumberFormat.h"
@@ -113,6 +113,8 @@ void TFormOrvello::DeviceDetailsUI(TDirectionTo direction, TDeviceInfo& device) 
     if (pump) {
         RtDoubleEditFluidTemperature->SetValue(device.FluidTemperatureC);
         RtDoubleEditSyringeSizeµL->SetValue(device.SyringeSizeµL);
+        // The figures beside the percent fields would otherwise still be the last MFC's.
+        ShowFlowFigures(false);
         RtDoubleEditDevMaxFlow->SetValue(device.MaxFlow_µlpm);
         LabelSpecifiedFlowUnit->setText(QStringLiteral("µl/min"));
         const int entry = device.FluidID == -1 || device.FluidID == 0
