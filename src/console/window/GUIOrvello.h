@@ -48,6 +48,7 @@ class QLineEdit;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QSplitter;
@@ -178,6 +179,10 @@ private:
 
     // Device search.
     void Searchdevices1Click();
+    // The status bar's sign of the search's progress: port number of count (count 0 while the
+    // ports are not yet listed).
+    void ShowSearchProgress(const QString& port, int number, int count);
+    void HideSearchProgress();
 
     // Closing and resetting (GUIOrvello_Shutdown.cpp).
     void Resetsoftware1Click();
@@ -270,6 +275,8 @@ private:
     TRichTextLabel* DzHTMLTextTips = nullptr;
     QWidget* PanelStatusBar = nullptr;
     TWarningsButton* ButtonWarnings = nullptr;
+    QLabel* LabelSearchProgress = nullptr;
+    QProgressBar* ProgressBarSearch = nullptr;
 
     // Configure tab.
     QLabel* LabelDeviceType = nullptr;

@@ -1,11 +1,11 @@
 // The controls of the window: panels, splitters, the device list, the four tabs and the log pane.
-#include "console/widgets/DeviceListView.h"
-#include "console/window/GUIOrvello.h"
 #include "console/widgets/Chart.h"
 #include "console/widgets/ColorPickCombo.h"
+#include "console/widgets/DeviceListView.h"
 #include "console/widgets/DoubleEdit.h"
 #include "console/widgets/RichTextLabel.h"
 #include "console/widgets/WarningsButton.h"
+#include "console/window/GUIOrvello.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSplitter>
@@ -176,6 +177,17 @@ void TFormOrvello::BuildLayout() {
     auto* statusLayout = new QHBoxLayout(PanelStatusBar);
     statusLayout->setContentsMargins(0, 0, 2, 0);
     statusLayout->addStretch();
+    // Shown only while "Search Devices" runs: it holds the window for a minute and more.
+    LabelSearchProgress = MakeLabel(PanelStatusBar, "LabelSearchProgress", "");
+    ProgressBarSearch = Named(new QProgressBar(PanelStatusBar), "ProgressBarSearch");
+    ProgressBarSearch->setTextVisible(false);
+    ProgressBarSearch->setFixedSize(160, 14);
+    LabelSearchProgress->hide();
+    ProgressBarSearch->hide();
+    statusLayout->addWidget(LabelSearchProgress);
+    statusLayout->addSpacing(6);
+    statusLayout->addWidget(ProgressBarSearch);
+    statusLayout->addSpacing(10);
     ButtonWarnings = new TWarningsButton(PanelStatusBar);
     ButtonWarnings->setFixedHeight(18);
     statusLayout->addWidget(ButtonWarnings);
