@@ -43,8 +43,9 @@ fail() {
 }
 
 # 40 % of full scale is 25600 counts on the wire. The controller's worker initialises it for some
-# seconds after "Apply configuration" before it sends the setpoint; the window shows nothing of
-# that moment, so the script gives it ample time before the close.
+# seconds after "Apply configuration"; the setpoint applied meanwhile is in its request when its
+# first loop starts, and that loop sends it before it delivers the first status, which the log
+# pane's "Device ready" line reports. The close waits for that line.
 cat >"$script" <<'EOF'
 trigger Searchdevices1
 wait-log "Finished searching devices" 300
@@ -53,7 +54,7 @@ choose ComboBoxDeviceFluid N2
 click ButtonApplyConfiguration
 type RtDoubleEditDirectControlDesiredFlow 40
 click ButtonApplyFlow
-wait 30
+wait-log "Device ready: COM3 - " 300
 close
 EOF
 

@@ -29,6 +29,7 @@
 #include "engine/FlowDeviationWatch.h"
 #include "engine/StatusCodeWatch.h"
 #include "engine/StatusWatch.h"
+#include "engine/WorkerReadyWatch.h"
 #include "registry/Orvello_DeviceInfo.h"
 
 #include <QMainWindow>
@@ -401,6 +402,7 @@ private:
     TDeviceRecords records_;
     std::unique_ptr<TConsoleEngineHost> engineHost_;
     TEngineTick engineTick_;
+    TWorkerReadyWatch readyWatch_;
     TStatusWatch statusWatch_;
     TStatusCodeWatch statusCodeWatch_;
     TFlowDeviationWatch deviationWatch_;
