@@ -382,6 +382,7 @@ private:
     QAction* Graph2 = nullptr;
     QAction* ShowSegmentPrograms1 = nullptr;
     QAction* Showachievedflows1 = nullptr;
+    QAction* ShowLegend1 = nullptr;
     QAction* Cleargraphdiscarddata1 = nullptr;
     QAction* DataTable1 = nullptr;
     QAction* Autoscrolltolastline1 = nullptr;
