@@ -164,6 +164,7 @@ private:
     QWidget* BuildSegmentTab();
     QWidget* BuildDirectControlTab();
     QWidget* BuildMixturesTab();
+    void FitSegmentListColumns();
     void BuildMenus();
     void FillDeviceList();
     void FillFluidLists();

@@ -18,11 +18,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -350,9 +352,11 @@ QWidget* TFormOrvello::BuildConfigureTab() {
     grid->addWidget(GroupBoxFlowUnit, 4, 0, 1, 3);
     grid->addWidget(GroupBoxConfigurePump, 4, 0, 1, 3);
     grid->addWidget(LabelDeviationLimit, 5, 0);
-    grid->addWidget(PanelFlowAlarm, 5, 1, 1, 2);
+    // The deviation row is long: it takes the width under the tools as well, and the button sits
+    // beside the flow unit group, so that the tab still fits a window at its minimum width.
+    grid->addWidget(PanelFlowAlarm, 5, 1, 1, 3);
     grid->addWidget(GroupBoxDeviceTools, 0, 3, 3, 1);
-    grid->addWidget(ButtonApplyConfiguration, 5, 3, Qt::AlignBottom);
+    grid->addWidget(ButtonApplyConfiguration, 4, 3, Qt::AlignBottom);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(6, 1);
 
@@ -397,6 +401,10 @@ QWidget* TFormOrvello::BuildSegmentTab() {
     RtDoubleEditSegmentFlow->SetMaximum(100);
     LabelResultingFlowinSpecifiedUnit =
         MakeLabel(tab, "LabelResultingFlowinSpecifiedUnit", "Resulting flow in specified unit");
+    // A pump's figures and the time conversions run long: they wrap rather than widen the tab
+    // past a narrow window.
+    LabelResultingFlowinSpecifiedUnit->setWordWrap(true);
+    LabelSegmentStartTimeTimeConversions->setWordWrap(true);
     LabelSegmentType = MakeLabel(tab, "LabelSegmentType", "Segment type");
     ButtonSegmentType = MakeButton(tab, "ButtonSegmentType", "Step");
     LabelNote = MakeLabel(tab, "LabelNote", "Note");
@@ -414,7 +422,8 @@ QWidget* TFormOrvello::BuildSegmentTab() {
     ButtonSegmentDelete = MakeButton(tab, "ButtonSegmentDelete", "Delete Segment");
     GroupBoxSegmentProgram =
         Named(new QGroupBox(QStringLiteral("Selected devices"), tab), "GroupBoxSegmentProgram");
-    auto* programLayout = new QHBoxLayout(GroupBoxSegmentProgram);
+    // One above the other: side by side they would widen the tab past a narrow window.
+    auto* programLayout = new QVBoxLayout(GroupBoxSegmentProgram);
     ButtonSegmentProgramStart =
         MakeButton(GroupBoxSegmentProgram, "ButtonSegmentProgramStart", "Start segment program(s)");
     ButtonSegmentProgramStop =
@@ -437,7 +446,7 @@ QWidget* TFormOrvello::BuildSegmentTab() {
     grid->addWidget(ButtonSegmentType, 4, 1);
     grid->addWidget(LabelNote, 5, 0);
     grid->addWidget(EditNote, 5, 1, 1, 2);
-    grid->addWidget(RadioGroupSegmentTerminationType, 6, 0, 1, 2);
+    grid->addWidget(RadioGroupSegmentTerminationType, 6, 0, 1, 3);
     auto* editButtons = new QHBoxLayout;
     editButtons->addWidget(ButtonSegmentApply);
     editButtons->addWidget(ButtonSegmentDelete);
@@ -454,6 +463,7 @@ QWidget* TFormOrvello::BuildSegmentTab() {
     ListViewSegmentProgram->setHeaderLabels({QStringLiteral("Time, m"), QStringLiteral("Flow, %"),
                                              QStringLiteral("Type"), QStringLiteral("Note")});
     ListViewSegmentProgram->header()->setSectionsClickable(false);
+    // Widened to their headings once the window's font applies (FitSegmentListColumns).
     ListViewSegmentProgram->setColumnWidth(0, 50);
     ListViewSegmentProgram->setColumnWidth(1, 60);
     ListViewSegmentProgram->setColumnWidth(2, 45);
@@ -485,6 +495,7 @@ QWidget* TFormOrvello::BuildDirectControlTab() {
     RtDoubleEditDirectControlDesiredFlow->SetMaximum(100);
     LabelDirectControlResultingFlow =
         MakeLabel(tab, "LabelDirectControlResultingFlow", "Resulting flow in specified unit");
+    LabelDirectControlResultingFlow->setWordWrap(true);
     ButtonApplyFlow = MakeButton(tab, "ButtonApplyFlow", "Apply setpoint(s)");
     ButtonDirectControlStop = MakeButton(tab, "ButtonDirectControlStop", "Stop");
     grid->addWidget(Label7, 0, 0);
@@ -548,4 +559,18 @@ QWidget* TFormOrvello::BuildMixturesTab() {
     grid->setRowStretch(3, 1);
     ConnectMixturesTab();
     return tab;
+}
+
+void TFormOrvello::FitSegmentListColumns() {
+    // The design widths, or the headings' own where the font needs more ("Time, m" lost its m).
+    QHeaderView* header = ListViewSegmentProgram->header();
+    int total = 0;
+    for (int i = 0; i < header->count(); ++i) {
+        const int width = std::max(header->sectionSize(i), header->sectionSizeHint(i));
+        header->resizeSection(i, width);
+        total += width;
+    }
+    ListViewSegmentProgram->setMinimumWidth(
+        std::max(250, total + 2 * ListViewSegmentProgram->frameWidth() +
+                          ListViewSegmentProgram->verticalScrollBar()->sizeHint().width()));
 }
