@@ -184,6 +184,14 @@ void TFormOrvello::BuildLayout() {
     ProgressBarSearch = Named(new QProgressBar(PanelStatusBar), "ProgressBarSearch");
     ProgressBarSearch->setTextVisible(false);
     ProgressBarSearch->setFixedSize(160, 14);
+    // The search holds input out, and the status bar with it: its progress must not look greyed.
+    for (QWidget* shown :
+         {static_cast<QWidget*>(LabelSearchProgress), static_cast<QWidget*>(ProgressBarSearch)}) {
+        QPalette palette = shown->palette();
+        for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Highlight})
+            palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
+        shown->setPalette(palette);
+    }
     LabelSearchProgress->hide();
     ProgressBarSearch->hide();
     statusLayout->addWidget(LabelSearchProgress);
