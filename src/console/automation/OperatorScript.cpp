@@ -483,8 +483,14 @@ bool TOperatorScript::Run(const TCommand& command) {
         QCustomPlot* plot = chart->Plot();
         const QPoint at(qRound(plot->xAxis->coordToPixel(command.X)),
                         qRound(plot->yAxis2->coordToPixel(command.Y)));
-        // The pointer itself goes there too, where there is one (a virtual X server).
-        QCursor::setPos(plot->mapToGlobal(at));
+        // The pointer itself goes there first, where there is one (a virtual X server): the leave
+        // event of the widget it comes from would hide a tip shown before it arrives.
+        if (!pointerMoved_) {
+            pointerMoved_ = true;
+            QCursor::setPos(plot->mapToGlobal(at));
+            return false;
+        }
+        pointerMoved_ = false;
         QMouseEvent move(QEvent::MouseMove, at, plot->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
                          Qt::NoModifier);
         QCoreApplication::sendEvent(plot, &move);

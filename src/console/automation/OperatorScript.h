@@ -100,6 +100,8 @@ private:
     // A trigger waits for its entry to start from the event loop.
     bool triggerQueued_ = false;
     bool triggerStarted_ = false;
+    // hover-chart has moved the pointer and shows the tip at its next turn.
+    bool pointerMoved_ = false;
     QString errorText_;
     std::unique_ptr<TMessageSink> messages_;
 };
