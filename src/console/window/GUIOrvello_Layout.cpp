@@ -386,7 +386,11 @@ QWidget* TFormOrvello::BuildConfigureTab() {
 
 QWidget* TFormOrvello::BuildSegmentTab() {
     auto* tab = Named(new QWidget, "TabSheetSegment");
-    auto* outer = new QHBoxLayout(tab);
+    // The editor beside the segment list, and the program buttons under both: beside the list
+    // they would widen the tab past a narrow window.
+    auto* column = new QVBoxLayout(tab);
+    auto* outer = new QHBoxLayout;
+    column->addLayout(outer, 1);
     auto* grid = new QGridLayout;
     outer->addLayout(grid, 1);
 
@@ -430,8 +434,7 @@ QWidget* TFormOrvello::BuildSegmentTab() {
     ButtonSegmentDelete = MakeButton(tab, "ButtonSegmentDelete", "Delete Segment");
     GroupBoxSegmentProgram =
         Named(new QGroupBox(QStringLiteral("Selected devices"), tab), "GroupBoxSegmentProgram");
-    // One above the other: side by side they would widen the tab past a narrow window.
-    auto* programLayout = new QVBoxLayout(GroupBoxSegmentProgram);
+    auto* programLayout = new QHBoxLayout(GroupBoxSegmentProgram);
     ButtonSegmentProgramStart =
         MakeButton(GroupBoxSegmentProgram, "ButtonSegmentProgramStart", "Start segment program(s)");
     ButtonSegmentProgramStop =
@@ -460,9 +463,8 @@ QWidget* TFormOrvello::BuildSegmentTab() {
     editButtons->addWidget(ButtonSegmentDelete);
     editButtons->addStretch(1);
     grid->addLayout(editButtons, 7, 0, 1, 3);
-    grid->addWidget(GroupBoxSegmentProgram, 8, 0, 1, 3);
     grid->setColumnStretch(2, 1);
-    grid->setRowStretch(9, 1);
+    grid->setRowStretch(8, 1);
 
     ListViewSegmentProgram = Named(new QTreeWidget(tab), "ListViewSegmentProgram");
     ListViewSegmentProgram->setRootIsDecorated(false);
@@ -478,6 +480,7 @@ QWidget* TFormOrvello::BuildSegmentTab() {
     ListViewSegmentProgram->setColumnWidth(3, 75);
     ListViewSegmentProgram->setMinimumWidth(250);
     outer->addWidget(ListViewSegmentProgram);
+    column->addWidget(GroupBoxSegmentProgram);
 
     connect(RtDoubleEditSegmentFlow, &TDoubleEdit::ValueChanged, this,
             &TFormOrvello::RtDoubleEditSegmentFlowValueChanged);
