@@ -43,9 +43,10 @@ fail() {
 }
 
 # 40 % of full scale is 25600 counts on the wire. The controller's worker initialises it for some
-# seconds after "Apply configuration"; the setpoint applied meanwhile is in its request when its
-# first loop starts, and that loop sends it before it delivers the first status, which the log
-# pane's "Device ready" line reports. The close waits for that line.
+# seconds after "Apply configuration" and then delivers its first status, which the log pane's
+# "Device ready" line reports. The engine puts the setpoint into the worker's request with that
+# first status, and the worker sends it in its next loop, a second or so later: the short wait
+# after the line covers that loop with a wide margin.
 cat >"$script" <<'EOF'
 trigger Searchdevices1
 wait-log "Finished searching devices" 300
@@ -55,6 +56,7 @@ click ButtonApplyConfiguration
 type RtDoubleEditDirectControlDesiredFlow 40
 click ButtonApplyFlow
 wait-log "Device ready: COM3 - " 300
+wait 10
 close
 EOF
 
