@@ -6,7 +6,8 @@
 # The rig (one instrument set: MFC A, MFC B and a pump on COM3, COM4 and COM5) is published in
 # the console's port folder: $ORVELLO_PORT_DIR when set, else $XDG_RUNTIME_DIR/orvello-rig, else
 # /tmp/orvello-rig-<uid>. With ORVELLO_RIG_JOURNAL set, the rig writes every command line its
-# instruments receive to that file.
+# instruments receive to that file. ORVELLO_RIG_SETS asks for more instrument sets (a bigger rig,
+# its ports numbered on from COM3).
 #
 # The rig reads its standard input from this script and stops when that input ends, so it goes
 # even when this script is killed outright. Both run in sessions of their own, out of reach of
@@ -94,7 +95,7 @@ trap 'on_signal SIGINT 130' INT
 trap 'on_signal SIGTERM 143' TERM
 trap 'on_signal SIGHUP 129' HUP
 
-rig_arguments=(--port-dir "$port_dir" --sets 1 --stop-on-eof)
+rig_arguments=(--port-dir "$port_dir" --sets "${ORVELLO_RIG_SETS:-1}" --stop-on-eof)
 if [ -n "${ORVELLO_RIG_JOURNAL:-}" ]; then rig_arguments+=(--journal "$ORVELLO_RIG_JOURNAL"); fi
 
 mkfifo "$work/rig-input"

@@ -43,8 +43,10 @@ fail() {
 }
 
 # 40 % of full scale is 25600 counts on the wire. The controller's worker initialises it for some
-# seconds after "Apply configuration" before it sends the setpoint; the window shows nothing of
-# that moment, so the script gives it ample time before the close.
+# seconds after "Apply configuration" and then delivers its first status, which the log pane's
+# "Device ready" line reports. The engine puts the setpoint into the worker's request with that
+# first status, and the worker sends it in its next loop, a second or so later: the short wait
+# after the line covers that loop with a wide margin.
 cat >"$script" <<'EOF'
 trigger Searchdevices1
 wait-log "Finished searching devices" 300
@@ -53,7 +55,8 @@ choose ComboBoxDeviceFluid N2
 click ButtonApplyConfiguration
 type RtDoubleEditDirectControlDesiredFlow 40
 click ButtonApplyFlow
-wait 30
+wait-log "Device ready: COM3 - " 300
+wait 10
 close
 EOF
 

@@ -5,7 +5,7 @@
 # Without an operator script the shot is taken after the seconds (6 unless given). With one, the
 # console runs the script (orvello --operator-script) and the shot is taken as soon as the signal
 # file appears (the script's "touch" of that name, in the console's working folder), waiting at
-# most the seconds.
+# most the seconds. ORVELLO_RIG_SETS sets the rig's size (scripts/beside-rig.sh).
 # Needs a built console and rig (scripts/run-console.sh, or `cmake --build --preset release
 # --target orvello orvello-rig`); uses the release build when present, else the default one.
 set -euo pipefail

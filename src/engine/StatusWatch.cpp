@@ -3,10 +3,6 @@
 #include "mfc/AlicatMFCThread.h"
 #include "pump/PSD4_Thread.h"
 
-namespace {
-
-// The running worker of a device and the stamp that moves whenever its device answers: an
-// MFC's status time, a pump's last valid reply. False when the device has no running worker.
 bool AnswerStamp(const TDeviceInfo& device, const void*& worker, double& stamp) {
     if (device.ThreadMFC && !device.ThreadMFC->GUIIn.IsTerminated) {
         worker = device.ThreadMFC;
@@ -20,8 +16,6 @@ bool AnswerStamp(const TDeviceInfo& device, const void*& worker, double& stamp) 
     }
     return false;
 }
-
-} // namespace
 
 std::string NoStatusLine(const std::string& port, int quiet_s) {
     return "No status from " + port + " for " + std::to_string(quiet_s) +

@@ -18,6 +18,11 @@
 #include <string>
 #include <vector>
 
+// The running worker of a device and the stamp that moves whenever its device answers: an MFC's
+// status time, a pump's last valid reply (0 until the first). False when the device has no
+// running worker.
+bool AnswerStamp(const TDeviceInfo& device, const void*& worker, double& stamp);
+
 // The log lines, for a device on port.
 std::string NoStatusLine(const std::string& port, int quiet_s);
 std::string StatusAgainLine(const std::string& port);

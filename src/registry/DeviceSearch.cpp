@@ -173,7 +173,10 @@ TDeviceSearchResult SearchDevices(const TDeviceSearchHooks& hooks) noexcept {
         if (const std::string notice = RigPortFolderNotice(); !notice.empty())
             Call(hooks.MM, notice);
         Call(hooks.MM, "Found ports: " + JoinPortNames(ports));
+        const int count = static_cast<int>(ports.size());
         for (const std::string& port : ports) {
+            if (hooks.PortStarted)
+                hooks.PortStarted(port, result.PortsScanned + 1, count);
             if (ScanPort(port, hooks))
                 ++result.DevicesFound;
             ++result.PortsScanned;

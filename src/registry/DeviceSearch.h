@@ -52,6 +52,9 @@ struct TDeviceSearchHooks {
     std::function<void()> ServeEvents;
     // Called for every instrument that entered DevicesLocal, in list order.
     std::function<void(const TDeviceInfo&)> DeviceFound;
+    // Called as each port's scan begins: the port, its place in the list counted from 1, and
+    // how many ports the list holds.
+    std::function<void(const std::string& port, int number, int count)> PortStarted;
 };
 
 struct TDeviceSearchResult {

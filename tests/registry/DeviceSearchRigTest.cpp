@@ -81,6 +81,9 @@ protected:
         hooks.AppendLine = [this](const std::string& text) { log_.push_back(Plain + text); };
         hooks.ServeEvents = [this] { ++served_; };
         hooks.DeviceFound = [this](const TDeviceInfo& device) { found_.push_back(device.COMPort); };
+        hooks.PortStarted = [this](const std::string& port, int number, int count) {
+            started_.push_back(port + " " + std::to_string(number) + "/" + std::to_string(count));
+        };
         return SearchDevices(hooks);
     }
 
@@ -129,6 +132,7 @@ protected:
     ScopedRecordingMessages messages_;
     std::vector<std::string> log_;
     std::vector<std::string> found_;
+    std::vector<std::string> started_;
     int served_ = 0;
 
 private:
@@ -168,6 +172,7 @@ TEST_F(DeviceSearchRig, FindsBothMFCsAndThePumpInPortOrderWithTheirKnownRows) {
     ExpectKnownRow(DevicesLocal[1], 1, "COM4");
     ExpectKnownRow(DevicesLocal[2], 2, "COM5");
     EXPECT_EQ(found_, (std::vector<std::string>{"COM3", "COM4", "COM5"}));
+    EXPECT_EQ(started_, (std::vector<std::string>{"COM3 1/3", "COM4 2/3", "COM5 3/3"}));
     // The pump is at rest again, so the next driver's presence check finds it.
     for (const TSimRigPort& port : rig_.Ports()) {
         if (port.Kind == "Pump") {

@@ -1,11 +1,15 @@
 #include "console/automation/OperatorScript.h"
 
+#include "console/widgets/Chart.h"
 #include "platform/OperatorMessages.h"
+
+#include <qcustomplot.h>
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,6 +18,7 @@
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTimer>
@@ -205,6 +210,15 @@ void TOperatorScript::Parse(const QString& text) {
                 }
                 SplitText(rest, command.Text, after, error);
             }
+        } else if (name == QLatin1String("hover-chart")) {
+            const QStringList words = rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            bool timeOk = false, flowOk = false;
+            if (words.size() == 2) {
+                command.X = words[0].toDouble(&timeOk);
+                command.Y = words[1].toDouble(&flowOk);
+            }
+            if (!timeOk || !flowOk || !std::isfinite(command.X) || !std::isfinite(command.Y))
+                error = QStringLiteral("hover-chart takes a time and a flow");
         } else if (name == QLatin1String("wait")) {
             if (!ParseSeconds(rest, command.Seconds))
                 error = QStringLiteral("wait takes a number of seconds");
@@ -274,8 +288,9 @@ void TOperatorScript::Step() {
     const TCommand& command = commands_[next_];
     if (waitingSince_ms_ < 0)
         waitingSince_ms_ = QDateTime::currentMSecsSinceEpoch();
-    // A command runs to its end before the next is scheduled: handlers that serve events while
-    // they work (a search) never see the next command start inside them.
+    // A command runs to its end before the next is scheduled. A menu entry alone is started from
+    // the event loop (see Run), so the commands after it may run while its handler serves events;
+    // the ones that use a control wait meanwhile, as the window holds input out.
     if (!Run(command)) {
         ScheduleNext(RetryInterval_ms);
         return;
@@ -319,6 +334,15 @@ bool TOperatorScript::Run(const TCommand& command) {
     };
 
     if (name == QLatin1String("trigger")) {
+        // Triggered from the event loop rather than from here: an entry that holds the window
+        // while it serves events (the search) then lets the next commands run meanwhile, so a
+        // script can watch it or take a picture of it.
+        if (triggerQueued_) {
+            if (!triggerStarted_)
+                return false;
+            triggerQueued_ = false;
+            return true;
+        }
         QAction* action = window_.findChild<QAction*>(command.Control);
         if (!action)
             return missing("menu entry");
@@ -335,8 +359,14 @@ bool TOperatorScript::Run(const TCommand& command) {
                                        .arg(ControlWait_s));
             return !running_;
         }
-        action->trigger();
-        return true;
+        triggerQueued_ = true;
+        triggerStarted_ = false;
+        QTimer::singleShot(0, this, [this, action = QPointer<QAction>(action)] {
+            triggerStarted_ = true;
+            if (action)
+                action->trigger();
+        });
+        return false;
     }
     if (name == QLatin1String("click")) {
         auto* button = window_.findChild<QAbstractButton*>(command.Control);
@@ -442,6 +472,29 @@ bool TOperatorScript::Run(const TCommand& command) {
                                    .arg(command.Text)
                                    .arg(command.Seconds));
         return !running_;
+    }
+    if (name == QLatin1String("hover-chart")) {
+        auto* chart = window_.findChild<TChart*>(QStringLiteral("RtGraph2DMain"));
+        if (!chart || !chart->isVisible()) {
+            Fail(command.Line, QStringLiteral("no chart RtGraph2DMain shown"));
+            return true;
+        }
+        chart->Replot();
+        QCustomPlot* plot = chart->Plot();
+        const QPoint at(qRound(plot->xAxis->coordToPixel(command.X)),
+                        qRound(plot->yAxis2->coordToPixel(command.Y)));
+        // The pointer itself goes there first, where there is one (a virtual X server): the leave
+        // event of the widget it comes from would hide a tip shown before it arrives.
+        if (!pointerMoved_) {
+            pointerMoved_ = true;
+            QCursor::setPos(plot->mapToGlobal(at));
+            return false;
+        }
+        pointerMoved_ = false;
+        QMouseEvent move(QEvent::MouseMove, at, plot->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(plot, &move);
+        return true;
     }
     if (name == QLatin1String("wait"))
         return elapsed_s() >= command.Seconds;

@@ -7,7 +7,9 @@
 // One command per line; blank lines and lines starting with '#' are skipped. TEXT is the rest of
 // the line, or a text in double quotes; "\n" in it stands for a line break and "\\" for a
 // backslash.
-//   trigger ACTION            a menu entry (QAction)
+//   trigger ACTION            a menu entry (QAction); the next command runs once the entry has
+//                             started, so it can watch one that serves events while it runs
+//                             (the search)
 //   click BUTTON              a button
 //   select-row PORT [add]     clicks the row of PORT in ListViewDevices (with add: as with Ctrl
 //                             held, which adds the row to the selection)
@@ -15,6 +17,8 @@
 //   type FIELD TEXT           replaces the field's text by typing TEXT, then presses Enter
 //   set-plain MEMO TEXT       sets the text of a multi-line field (a recipe)
 //   wait-log TEXT [SECONDS]   waits until MemoMain holds TEXT (60 s unless given)
+//   hover-chart TIME FLOW     rests the pointer on the chart RtGraph2DMain at that time (in the
+//                             display unit) and flow (%), as for a curve's tip
 //   wait SECONDS              lets the window run for a while
 //   touch FILE                creates FILE or updates its time (a signal to an outside script)
 //   window-boxes              from here on the window shows its message boxes as it does for an
@@ -49,6 +53,9 @@ public:
         QString Control;
         QString Text;
         double Seconds = 0;
+        // hover-chart's place on the chart.
+        double X = 0;
+        double Y = 0;
     };
 
     // Reads and checks the script; on a fault, Failed() holds and ErrorText() says why.
@@ -90,6 +97,11 @@ private:
     qint64 waitingSince_ms_ = -1;
     bool running_ = false;
     bool finished_ = false;
+    // A trigger waits for its entry to start from the event loop.
+    bool triggerQueued_ = false;
+    bool triggerStarted_ = false;
+    // hover-chart has moved the pointer and shows the tip at its next turn.
+    bool pointerMoved_ = false;
     QString errorText_;
     std::unique_ptr<TMessageSink> messages_;
 };

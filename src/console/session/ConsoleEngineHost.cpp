@@ -1,8 +1,8 @@
 #include "console/session/ConsoleEngineHost.h"
 
 #include "console/widgets/BoundedPane.h"
-#include "console/widgets/DeviceColors.h"
 #include "console/widgets/Chart.h"
+#include "console/widgets/DeviceColors.h"
 #include "console/widgets/Lamp.h"
 #include "engine/DataTable.h"
 #include "platform/Clock.h"
@@ -20,6 +20,9 @@ TConsoleEngineHost::TConsoleEngineHost(TConsoleEngineView view, TDeviceRecords& 
 void TConsoleEngineHost::StyleCurve(TChartCurve& curve, const TDeviceInfo& device) const {
     curve.SetColor(DeviceQColor(device.Color));
     curve.SetSymbol(ChartSymbolOf(device.DevType));
+    // Devices of different sets share colours and symbols: the tip and the legend name them.
+    curve.SetName(QString::fromStdString(device.COMPort + " - " + device.NameRole) +
+                  (curve.IsProgram() ? QStringLiteral(" (program)") : QStringLiteral(" (flow)")));
 }
 
 TChartCurve* TConsoleEngineHost::SegmentCurve(const TDeviceInfo& device) {

@@ -1,11 +1,16 @@
 #include "console/widgets/Chart.h"
 
 #include "console/widgets/CurveThinning.h"
+#include "program/NumberFormat.h"
 
 #include <qcustomplot.h>
 
+#include <QAction>
 #include <QGridLayout>
+#include <QHelpEvent>
+#include <QMenu>
 #include <QScrollBar>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -44,6 +49,33 @@ QCPRange Padded(double lower, double upper, double fraction, double emptyHalfWid
     const double pad = (upper - lower) * fraction;
     return QCPRange(lower - pad, upper + pad);
 }
+
+// The curve's value at key, on the straight line between the points either side of it; false in
+// a gap. A key beyond the curve's ends is moved to the nearer end.
+bool ValueAt(const QCPGraphDataContainer& data, double& key, double& value) {
+    if (data.isEmpty())
+        return false;
+    const auto after =
+        std::lower_bound(data.constBegin(), data.constEnd(), key,
+                         [](const QCPGraphData& point, double k) { return point.key < k; });
+    if (after == data.constBegin() || after == data.constEnd()) {
+        const QCPGraphData& end =
+            after == data.constBegin() ? *data.constBegin() : *(data.constEnd() - 1);
+        key = end.key;
+        value = end.value;
+        return std::isfinite(value);
+    }
+    const QCPGraphData& before = *(after - 1);
+    if (!std::isfinite(before.value) || !std::isfinite(after->value))
+        return false;
+    const double span = after->key - before.key;
+    value = span > 0 ? before.value + (after->value - before.value) * (key - before.key) / span
+                     : after->value;
+    return true;
+}
+
+// Legend entries are small: fifteen devices have thirty curves.
+constexpr int legendPointSize = 7;
 
 } // namespace
 
@@ -167,6 +199,17 @@ void TChartCurve::SetSymbol(TChartSymbol symbol) {
     chart_.CurveChanged();
 }
 
+void TChartCurve::SetName(const QString& name) {
+    if (name == graph_->name())
+        return;
+    graph_->setName(name);
+    chart_.CurveChanged();
+}
+
+QString TChartCurve::Name() const {
+    return graph_->name();
+}
+
 void TChartCurve::ScaleX(double minutesPerUnit) {
     if (!(minutesPerUnit > 0) || !std::isfinite(minutesPerUnit) ||
         minutesPerUnit == minutesPerUnit_)
@@ -240,6 +283,38 @@ TChart::TChart(QWidget* parent) : QWidget(parent) {
             [this](int value) { ScrollTo(Qt::Horizontal, value); });
     connect(vertical_, &QScrollBar::valueChanged, this,
             [this](int value) { ScrollTo(Qt::Vertical, value); });
+
+    // The curves' tips follow the pointer without a button held.
+    plot_->setMouseTracking(true);
+    plot_->installEventFilter(this);
+    connect(plot_, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) {
+        if (event->buttons() == Qt::NoButton)
+            ShowTip(event->pos());
+    });
+
+    plot_->setAutoAddPlottableToLegend(false);
+    plot_->legend->setVisible(false);
+    QFont legendFont("DejaVu Sans", legendPointSize);
+    plot_->legend->setFont(legendFont);
+    plot_->legend->setBrush(QColor(255, 255, 255, 220));
+    plot_->legend->setBorderPen(QPen(QColor(160, 160, 160)));
+    plot_->legend->setRowSpacing(0);
+    plot_->legend->setColumnSpacing(8);
+    plot_->legend->setFillOrder(QCPLayoutGrid::foRowsFirst, false);
+    plot_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+    legendAction_ = new QAction(QStringLiteral("Show Legend"), this);
+    legendAction_->setObjectName("ShowLegend");
+    legendAction_->setCheckable(true);
+    connect(legendAction_, &QAction::toggled, this, [this](bool shown) {
+        plot_->legend->setVisible(shown);
+        Replot();
+    });
+    contextMenu_ = new QMenu(this);
+    contextMenu_->setObjectName("ChartContextMenu");
+    contextMenu_->addAction(legendAction_);
+    plot_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(plot_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { contextMenu_->popup(plot_->mapToGlobal(pos)); });
 
     replotTimer_.setSingleShot(true);
     replotTimer_.setInterval(replotIntervalMs);
@@ -320,7 +395,71 @@ void TChart::Replot() {
         ApplyAutoRange();
     UpdateScatterSkips();
     UpdateScrollBars();
+    UpdateLegend();
     plot_->replot();
+}
+
+bool TChart::IsLegendVisible() const {
+    return plot_->legend->visible();
+}
+
+void TChart::UpdateLegend() {
+    QCPLegend& legend = *plot_->legend;
+    if (!legend.visible())
+        return;
+    legend.clearItems();
+    // Columns side by side once a column would be taller than the plot area.
+    const int rowHeight = QFontMetrics(legend.font()).height() + 2;
+    legend.setWrap(std::max(1, (plot_->axisRect()->height() - 12) / rowHeight));
+    for (const auto& curve : curves_)
+        if (curve->IsVisible() && !curve->Name().isEmpty())
+            curve->graph_->addToLegend();
+}
+
+QString TChart::TipAt(const QPoint& pos) const {
+    const TChartCurve* nearest = nullptr;
+    double nearestDistance = plot_->selectionTolerance();
+    for (const auto& curve : curves_) {
+        if (!curve->IsVisible() || curve->PointCount() == 0)
+            continue;
+        const double distance = curve->graph_->selectTest(QPointF(pos), false);
+        if (distance >= 0 && distance <= nearestDistance) {
+            nearest = curve.get();
+            nearestDistance = distance;
+        }
+    }
+    if (!nearest)
+        return QString();
+    double key = plot_->xAxis->pixelToCoord(pos.x());
+    double value = 0;
+    if (!ValueAt(*nearest->graph_->data(), key, value))
+        return QString();
+    const QStringList lines = {
+        nearest->Name().isEmpty() ? QStringLiteral("Curve") : nearest->Name(),
+        XCaption() + ": " + QString::fromStdString(FormatPicture(key, "0.###")),
+        YCaption() + ": " + QString::fromStdString(FormatPicture(value, "0.##")),
+    };
+    QStringList escaped;
+    for (const QString& line : lines)
+        escaped << line.toHtmlEscaped();
+    return QStringLiteral("<p style='white-space:pre'>") + escaped.join(QStringLiteral("<br>")) +
+           QStringLiteral("</p>");
+}
+
+void TChart::ShowTip(const QPoint& pos) {
+    const QString tip = TipAt(pos);
+    if (tip.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(plot_->mapToGlobal(pos), tip, plot_);
+}
+
+bool TChart::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == plot_ && event->type() == QEvent::ToolTip) {
+        ShowTip(static_cast<QHelpEvent*>(event)->pos());
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 bool TChart::DataBounds(double& minX, double& maxX, double& minY, double& maxY) const {

@@ -10,12 +10,17 @@
 // unit (SetTimeUnitFactor), so a change of the time unit rescales every curve at once. Adding
 // points does not replot at once: the chart replots itself a few times a second at most.
 //
+// Curves can be told apart: the pointer resting near a curve shows a tip with the curve's name
+// and its time and value under the pointer, and a legend of the shown curves can be switched on
+// (LegendAction, also in the chart's context menu); it is off at first.
+//
 // A flow curve gets a point a second for as long as its program runs, for days. Its points more
 // than FullDetailSpan_min behind its newest point are thinned (CurveThinning.h): the curve looks
 // the same at every zoom, and zooming into the last day still shows every real point.
 #include "platform/ChartSeries.h"
 
 #include <QColor>
+#include <QString>
 #include <QTimer>
 #include <QWidget>
 
@@ -24,9 +29,11 @@
 #include <memory>
 #include <vector>
 
+class QAction;
 class QCPGraph;
 class QCPRange;
 class QCustomPlot;
+class QMenu;
 class QMouseEvent;
 class QScrollBar;
 class TChart;
@@ -54,6 +61,9 @@ public:
     QColor Color() const { return color_; }
     void SetSymbol(TChartSymbol symbol);
     TChartSymbol Symbol() const { return symbol_; }
+    // What the tip and the legend call the curve (plain text).
+    void SetName(const QString& name);
+    QString Name() const;
     bool IsProgram() const { return program_; }
 
     // Shows x / minutesPerUnit from now on (1, 60, 1440); the points held are rescaled.
@@ -123,6 +133,15 @@ public:
     double YLower() const;
     double YUpper() const;
 
+    // The tip for the pointer at pos (plot coordinates): the nearest shown curve within the
+    // selection tolerance, its name, and the time and value of the curve under the pointer, as
+    // rich text that shows every name as plain text. Empty when no curve is near.
+    QString TipAt(const QPoint& pos) const;
+
+    // Checkable "Show Legend", unchecked at first; the chart's context menu holds it.
+    QAction* LegendAction() const { return legendAction_; }
+    bool IsLegendVisible() const;
+
     QCustomPlot* Plot() const { return plot_; }
     QScrollBar* HorizontalScrollBar() const { return horizontal_; }
     QScrollBar* VerticalScrollBar() const { return vertical_; }
@@ -143,6 +162,10 @@ private:
     void ScrollTo(Qt::Orientation orientation, int value);
     bool DataBounds(double& minX, double& maxX, double& minY, double& maxY) const;
 
+    void UpdateLegend();
+    void ShowTip(const QPoint& pos);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
     void MousePressed(QMouseEvent* event);
     void MouseReleased(QMouseEvent* event);
     void RectangleSelected(const QRect& rect);
@@ -151,6 +174,8 @@ private:
     QScrollBar* horizontal_;
     QScrollBar* vertical_;
     QTimer replotTimer_;
+    QAction* legendAction_;
+    QMenu* contextMenu_;
     std::vector<std::unique_ptr<TChartCurve>> curves_;
     double minutesPerUnit_ = 1;
 

@@ -1,6 +1,5 @@
 #include "console/window/GUIOrvello.h"
 
-#include "console/widgets/DeviceListView.h"
 #include "console/adapters/QtDiagnosticsViewer.h"
 #include "console/adapters/QtFileDialogs.h"
 #include "console/adapters/QtLocale.h"
@@ -8,6 +7,7 @@
 #include "console/adapters/QtOperatorMessages.h"
 #include "console/widgets/BoundedPane.h"
 #include "console/widgets/Chart.h"
+#include "console/widgets/DeviceListView.h"
 #include "console/widgets/Lamp.h"
 #include "console/widgets/RichTextLabel.h"
 #include "console/widgets/WarningsButton.h"
@@ -323,6 +323,7 @@ void TFormOrvello::showEvent(QShowEvent* event) {
     if (shownOnce_)
         return;
     shownOnce_ = true;
+    FitSegmentListColumns();
     // The panels' design sizes, once the window has its real size: the splitters share out
     // whatever is left to the middle.
     const int height = SplitterTop->height();

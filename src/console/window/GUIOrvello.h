@@ -29,6 +29,7 @@
 #include "engine/FlowDeviationWatch.h"
 #include "engine/StatusCodeWatch.h"
 #include "engine/StatusWatch.h"
+#include "engine/WorkerReadyWatch.h"
 #include "registry/Orvello_DeviceInfo.h"
 
 #include <QMainWindow>
@@ -48,6 +49,7 @@ class QLineEdit;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QSplitter;
@@ -163,6 +165,7 @@ private:
     QWidget* BuildSegmentTab();
     QWidget* BuildDirectControlTab();
     QWidget* BuildMixturesTab();
+    void FitSegmentListColumns();
     void BuildMenus();
     void FillDeviceList();
     void FillFluidLists();
@@ -179,6 +182,10 @@ private:
 
     // Device search.
     void Searchdevices1Click();
+    // The status bar's sign of the search's progress: port number of count (count 0 while the
+    // ports are not yet listed).
+    void ShowSearchProgress(const QString& port, int number, int count);
+    void HideSearchProgress();
 
     // Closing and resetting (GUIOrvello_Shutdown.cpp).
     void Resetsoftware1Click();
@@ -228,6 +235,9 @@ private:
     void EditFlowUnitPressureBarValueChanged();
     void RtDoubleEditSegmentFlowValueChanged();
     void ShowFlowUnitFields(bool visible);
+    // The figures behind the percent fields in the focused device's unit; UpdateGasFlowUnits
+    // with the pump's planned commands in the log, or quietly when a device is only shown.
+    void ShowFlowFigures(bool logPumpCommands);
 
     // Mixtures tab (GUIOrvello_Mixtures.cpp).
     void ConnectMixturesTab();
@@ -270,6 +280,8 @@ private:
     TRichTextLabel* DzHTMLTextTips = nullptr;
     QWidget* PanelStatusBar = nullptr;
     TWarningsButton* ButtonWarnings = nullptr;
+    QLabel* LabelSearchProgress = nullptr;
+    QProgressBar* ProgressBarSearch = nullptr;
 
     // Configure tab.
     QLabel* LabelDeviceType = nullptr;
@@ -374,6 +386,7 @@ private:
     QAction* Graph2 = nullptr;
     QAction* ShowSegmentPrograms1 = nullptr;
     QAction* Showachievedflows1 = nullptr;
+    QAction* ShowLegend1 = nullptr;
     QAction* Cleargraphdiscarddata1 = nullptr;
     QAction* DataTable1 = nullptr;
     QAction* Autoscrolltolastline1 = nullptr;
@@ -397,6 +410,7 @@ private:
     TDeviceRecords records_;
     std::unique_ptr<TConsoleEngineHost> engineHost_;
     TEngineTick engineTick_;
+    TWorkerReadyWatch readyWatch_;
     TStatusWatch statusWatch_;
     TStatusCodeWatch statusCodeWatch_;
     TFlowDeviationWatch deviationWatch_;

@@ -114,6 +114,8 @@ void TFormOrvello::DeviceDetailsUI(TDirectionTo direction, TDeviceInfo& device) 
     if (pump) {
         RtDoubleEditFluidTemperature->SetValue(device.FluidTemperatureC);
         RtDoubleEditSyringeSizeµL->SetValue(device.SyringeSizeµL);
+        // The figures beside the percent fields would otherwise still be the last MFC's.
+        ShowFlowFigures(false);
         RtDoubleEditDevMaxFlow->SetValue(device.MaxFlow_µlpm);
         LabelSpecifiedFlowUnit->setText(QStringLiteral("µl/min"));
         const int entry = device.FluidID == -1 || device.FluidID == 0

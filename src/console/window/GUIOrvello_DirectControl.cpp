@@ -1,8 +1,8 @@
 // Direct setpoints, the start and stop of segment programs, and the engine timer.
-#include "console/widgets/DeviceListView.h"
-#include "console/window/GUIOrvello.h"
 #include "console/adapters/QtOperatorMessages.h"
+#include "console/widgets/DeviceListView.h"
 #include "console/widgets/DoubleEdit.h"
+#include "console/window/GUIOrvello.h"
 #include "platform/OperatorMessages.h"
 #include "program/NumberFormat.h"
 #include "registry/DeviceWorkers.h"
@@ -126,6 +126,7 @@ void TFormOrvello::TimerEngineTimer() {
         const auto log = [this](const std::string& line) { MM(line); };
         const auto warn = [this](const std::string& line) { Warn(line); };
         const auto now = std::chrono::steady_clock::now();
+        readyWatch_.Check(DevicesLocal, log);
         statusWatch_.Check(DevicesLocal, now, log, warn);
         statusCodeWatch_.Check(DevicesLocal, log, warn);
         deviationWatch_.Check(DevicesLocal, now, log, warn);

@@ -40,6 +40,12 @@ void TFormOrvello::ShowFlowUnitFields(bool visible) {
     EditFlowUnitPressureBar->setVisible(visible);
     LabelUnitTemp->setVisible(visible);
     LabelPSI->setVisible(visible);
+    // The labels follow their fields' changes only: a field shown again with the value it already
+    // held (a device at 1.01325 bar, SATP chosen) would keep a stale text beside it.
+    if (visible) {
+        EditFlowUnitTemperatureCValueChanged();
+        EditFlowUnitPressureBarValueChanged();
+    }
 }
 
 void TFormOrvello::ComboBoxFlowUnitPredefinedChange() {
@@ -95,6 +101,10 @@ void TFormOrvello::RtDoubleEditSegmentFlowValueChanged() {
 }
 
 void TFormOrvello::UpdateGasFlowUnits() {
+    ShowFlowFigures(true);
+}
+
+void TFormOrvello::ShowFlowFigures(bool logPumpCommands) {
     QTreeWidgetItem* row = ListViewDevices ? ListViewDevices->FocusedRow() : nullptr;
     TDeviceInfo device;
     if (!row || !records_.Fetch(row->text(0).toStdString(), device))
@@ -132,8 +142,10 @@ void TFormOrvello::UpdateGasFlowUnits() {
     };
     const TPumpSpeedDetails segment = plan(RtDoubleEditSegmentFlow->Value());
     LabelResultingFlowinSpecifiedUnit->setText(PumpText(segment, unitName));
-    MM(segment.Command);
+    if (logPumpCommands)
+        MM(segment.Command);
     const TPumpSpeedDetails direct = plan(RtDoubleEditDirectControlDesiredFlow->Value());
     LabelDirectControlResultingFlow->setText(PumpText(direct, unitName));
-    MM(direct.Command);
+    if (logPumpCommands)
+        MM(direct.Command);
 }

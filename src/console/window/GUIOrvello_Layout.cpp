@@ -1,11 +1,11 @@
 // The controls of the window: panels, splitters, the device list, the four tabs and the log pane.
-#include "console/widgets/DeviceListView.h"
-#include "console/window/GUIOrvello.h"
 #include "console/widgets/Chart.h"
 #include "console/widgets/ColorPickCombo.h"
+#include "console/widgets/DeviceListView.h"
 #include "console/widgets/DoubleEdit.h"
 #include "console/widgets/RichTextLabel.h"
 #include "console/widgets/WarningsButton.h"
+#include "console/window/GUIOrvello.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -15,13 +15,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -168,6 +171,25 @@ void TFormOrvello::BuildLayout() {
     auto* statusLayout = new QHBoxLayout(PanelStatusBar);
     statusLayout->setContentsMargins(0, 0, 2, 0);
     statusLayout->addStretch();
+    // Shown only while "Search Devices" runs: it holds the window for a minute and more.
+    LabelSearchProgress = MakeLabel(PanelStatusBar, "LabelSearchProgress", "");
+    ProgressBarSearch = Named(new QProgressBar(PanelStatusBar), "ProgressBarSearch");
+    ProgressBarSearch->setTextVisible(false);
+    ProgressBarSearch->setFixedSize(160, 14);
+    // The search holds input out, and the status bar with it: its progress must not look greyed.
+    for (QWidget* shown :
+         {static_cast<QWidget*>(LabelSearchProgress), static_cast<QWidget*>(ProgressBarSearch)}) {
+        QPalette palette = shown->palette();
+        for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Highlight})
+            palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
+        shown->setPalette(palette);
+    }
+    LabelSearchProgress->hide();
+    ProgressBarSearch->hide();
+    statusLayout->addWidget(LabelSearchProgress);
+    statusLayout->addSpacing(6);
+    statusLayout->addWidget(ProgressBarSearch);
+    statusLayout->addSpacing(10);
     ButtonWarnings = new TWarningsButton(PanelStatusBar);
     ButtonWarnings->setFixedHeight(18);
     statusLayout->addWidget(ButtonWarnings);
@@ -330,9 +352,11 @@ QWidget* TFormOrvello::BuildConfigureTab() {
     grid->addWidget(GroupBoxFlowUnit, 4, 0, 1, 3);
     grid->addWidget(GroupBoxConfigurePump, 4, 0, 1, 3);
     grid->addWidget(LabelDeviationLimit, 5, 0);
-    grid->addWidget(PanelFlowAlarm, 5, 1, 1, 2);
+    // The deviation row is long: it takes the width under the tools as well, and the button sits
+    // beside the flow unit group, so that the tab still fits a window at its minimum width.
+    grid->addWidget(PanelFlowAlarm, 5, 1, 1, 3);
     grid->addWidget(GroupBoxDeviceTools, 0, 3, 3, 1);
-    grid->addWidget(ButtonApplyConfiguration, 5, 3, Qt::AlignBottom);
+    grid->addWidget(ButtonApplyConfiguration, 4, 3, Qt::AlignBottom);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(6, 1);
 
@@ -354,7 +378,11 @@ QWidget* TFormOrvello::BuildConfigureTab() {
 
 QWidget* TFormOrvello::BuildSegmentTab() {
     auto* tab = Named(new QWidget, "TabSheetSegment");
-    auto* outer = new QHBoxLayout(tab);
+    // The editor beside the segment list, and the program buttons under both: beside the list
+    // they would widen the tab past a narrow window.
+    auto* column = new QVBoxLayout(tab);
+    auto* outer = new QHBoxLayout;
+    column->addLayout(outer, 1);
     auto* grid = new QGridLayout;
     outer->addLayout(grid, 1);
 
@@ -377,6 +405,10 @@ QWidget* TFormOrvello::BuildSegmentTab() {
     RtDoubleEditSegmentFlow->SetMaximum(100);
     LabelResultingFlowinSpecifiedUnit =
         MakeLabel(tab, "LabelResultingFlowinSpecifiedUnit", "Resulting flow in specified unit");
+    // A pump's figures and the time conversions run long: they wrap rather than widen the tab
+    // past a narrow window.
+    LabelResultingFlowinSpecifiedUnit->setWordWrap(true);
+    LabelSegmentStartTimeTimeConversions->setWordWrap(true);
     LabelSegmentType = MakeLabel(tab, "LabelSegmentType", "Segment type");
     ButtonSegmentType = MakeButton(tab, "ButtonSegmentType", "Step");
     LabelNote = MakeLabel(tab, "LabelNote", "Note");
@@ -417,15 +449,14 @@ QWidget* TFormOrvello::BuildSegmentTab() {
     grid->addWidget(ButtonSegmentType, 4, 1);
     grid->addWidget(LabelNote, 5, 0);
     grid->addWidget(EditNote, 5, 1, 1, 2);
-    grid->addWidget(RadioGroupSegmentTerminationType, 6, 0, 1, 2);
+    grid->addWidget(RadioGroupSegmentTerminationType, 6, 0, 1, 3);
     auto* editButtons = new QHBoxLayout;
     editButtons->addWidget(ButtonSegmentApply);
     editButtons->addWidget(ButtonSegmentDelete);
     editButtons->addStretch(1);
     grid->addLayout(editButtons, 7, 0, 1, 3);
-    grid->addWidget(GroupBoxSegmentProgram, 8, 0, 1, 3);
     grid->setColumnStretch(2, 1);
-    grid->setRowStretch(9, 1);
+    grid->setRowStretch(8, 1);
 
     ListViewSegmentProgram = Named(new QTreeWidget(tab), "ListViewSegmentProgram");
     ListViewSegmentProgram->setRootIsDecorated(false);
@@ -434,12 +465,14 @@ QWidget* TFormOrvello::BuildSegmentTab() {
     ListViewSegmentProgram->setHeaderLabels({QStringLiteral("Time, m"), QStringLiteral("Flow, %"),
                                              QStringLiteral("Type"), QStringLiteral("Note")});
     ListViewSegmentProgram->header()->setSectionsClickable(false);
+    // Widened to their headings once the window's font applies (FitSegmentListColumns).
     ListViewSegmentProgram->setColumnWidth(0, 50);
     ListViewSegmentProgram->setColumnWidth(1, 60);
     ListViewSegmentProgram->setColumnWidth(2, 45);
     ListViewSegmentProgram->setColumnWidth(3, 75);
     ListViewSegmentProgram->setMinimumWidth(250);
     outer->addWidget(ListViewSegmentProgram);
+    column->addWidget(GroupBoxSegmentProgram);
 
     connect(RtDoubleEditSegmentFlow, &TDoubleEdit::ValueChanged, this,
             &TFormOrvello::RtDoubleEditSegmentFlowValueChanged);
@@ -465,6 +498,7 @@ QWidget* TFormOrvello::BuildDirectControlTab() {
     RtDoubleEditDirectControlDesiredFlow->SetMaximum(100);
     LabelDirectControlResultingFlow =
         MakeLabel(tab, "LabelDirectControlResultingFlow", "Resulting flow in specified unit");
+    LabelDirectControlResultingFlow->setWordWrap(true);
     ButtonApplyFlow = MakeButton(tab, "ButtonApplyFlow", "Apply setpoint(s)");
     ButtonDirectControlStop = MakeButton(tab, "ButtonDirectControlStop", "Stop");
     grid->addWidget(Label7, 0, 0);
@@ -528,4 +562,18 @@ QWidget* TFormOrvello::BuildMixturesTab() {
     grid->setRowStretch(3, 1);
     ConnectMixturesTab();
     return tab;
+}
+
+void TFormOrvello::FitSegmentListColumns() {
+    // The design widths, or the headings' own where the font needs more ("Time, m" lost its m).
+    QHeaderView* header = ListViewSegmentProgram->header();
+    int total = 0;
+    for (int i = 0; i < header->count(); ++i) {
+        const int width = std::max(header->sectionSize(i), header->sectionSizeHint(i));
+        header->resizeSection(i, width);
+        total += width;
+    }
+    ListViewSegmentProgram->setMinimumWidth(
+        std::max(250, total + 2 * ListViewSegmentProgram->frameWidth() +
+                          ListViewSegmentProgram->verticalScrollBar()->sizeHint().width()));
 }

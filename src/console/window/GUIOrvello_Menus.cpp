@@ -1,4 +1,5 @@
 // The main menu and the segment list's context menu.
+#include "console/widgets/Chart.h"
 #include "console/window/GUIOrvello.h"
 
 #include <QAction>
@@ -77,6 +78,10 @@ void TFormOrvello::BuildMenus() {
     Graph2 = AddHeading(data, "N2", "Graph2", "Graph");
     ShowSegmentPrograms1 = AddToggle(data, "ShowSegmentPrograms1", "Show Segment Programs", true);
     Showachievedflows1 = AddToggle(data, "Showachievedflows1", "Show Device Flows", true);
+    // The chart's own entry, so that its context menu and this one tick together.
+    ShowLegend1 = RtGraph2DMain->LegendAction();
+    ShowLegend1->setObjectName(QStringLiteral("ShowLegend1"));
+    data->addAction(ShowLegend1);
     Cleargraphdiscarddata1 = AddEntry(data, "Cleargraphdiscarddata1", "Clear Graph && Remove Data");
     DataTable1 = AddHeading(data, "N3", "DataTable1", "Data Table");
     Autoscrolltolastline1 =

@@ -6,6 +6,7 @@
 #include "console/automation/OperatorScript.h"
 
 #include <QFileInfo>
+#include <QToolTip>
 
 namespace {
 
@@ -101,6 +102,17 @@ private slots:
                  fixture.Row("X-COM"));
     }
 
+    void RestsThePointerOnTheChart() {
+        TDeviceInfo device = MakeDemoDevice();
+        device.SegmentProgram = "0 50 Step\r\n10 50 Step\r\n";
+        TConsoleFixture fixture({device});
+        const auto run = RunScript(fixture, "select-row X-COM\nhover-chart 5 50\n");
+        WAIT_UNTIL(run->Finished(), 60000, "the script's end", "running");
+        QVERIFY2(!run->Failed(), qPrintable(run->ErrorText()));
+        QVERIFY2(QToolTip::text().contains(QStringLiteral("X-COM - Virtual Demo (program)")),
+                 qPrintable(QToolTip::text()));
+    }
+
     void NamesTheLineThatCannotRunAndClosesTheWindow_data() {
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("error");
@@ -127,6 +139,9 @@ private slots:
             {"wait-log Never logged 0.3",
              "line 1: the log did not show \"Never logged\" within 0.3 s"},
             {"touch /nonexistent-folder/signal", "line 1: cannot touch /nonexistent-folder/signal"},
+            {"hover-chart 5", "line 1: hover-chart takes a time and a flow"},
+            {"hover-chart 5 x", "line 1: hover-chart takes a time and a flow"},
+            {"trigger ShowData1\nhover-chart 5 50", "line 2: no chart RtGraph2DMain shown"},
         };
         for (const auto& c : cases)
             QTest::newRow(c.Error) << QString::fromUtf8(c.Script) << QString::fromUtf8(c.Error);

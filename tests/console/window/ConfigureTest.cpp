@@ -4,8 +4,11 @@
 
 #include "console/widgets/ColorPickCombo.h"
 #include "console/widgets/DoubleEdit.h"
+#include "engine/WorkerReadyWatch.h"
 
+#include <QFile>
 #include <QLabel>
+#include <QRegularExpression>
 
 class ConfigureTest : public QObject {
     Q_OBJECT
@@ -45,6 +48,31 @@ private slots:
         QCOMPARE(fixture.Messages(),
                  std::vector<std::string>{"Device thread is running, cannot proceed. Initialize "
                                           "can only be performed before Configuration is applied"});
+    }
+
+    // "Apply configuration" starts a worker that initialises its instrument for a while; one
+    // time-stamped line in the log pane and the session log says when it has and status came.
+    void TheWorkerSaysOnceWhenItIsReady() {
+        TConsoleFixture fixture;
+        TFormOrvello& window = *fixture.window;
+        fixture.ClickRow("X-COM");
+        ConfigureFocusedDevice(window);
+        const QString ready =
+            QString::fromStdString(WorkerReadyLine("X-COM", fixture.Device("X-COM").NameRole));
+        WAIT_UNTIL(fixture.LogLines().filter(ready).size() == 1, 30000, "the ready line",
+                   fixture.LogLines().join('\n'));
+        // Later status says nothing more: two data rows need more of it, and no second line came.
+        WAIT_UNTIL(window.EngineHost().DataLines().size() >= 6, 30000, "two data rows",
+                   Control<QPlainTextEdit>(window, "MemoData")->toPlainText());
+        const QStringList lines = fixture.LogLines().filter(ready);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d:\\d\\d\\d "))
+                     .match(lines.front())
+                     .hasMatch(),
+                 qPrintable(lines.front()));
+        QFile sessionLog(window.SessionLogPath());
+        QVERIFY(sessionLog.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(sessionLog.readAll()).contains(lines.front()));
     }
 
     void TheFlowDeviationSettingsAreTheDevicesOwn() {

@@ -5,10 +5,13 @@
 #include "console/widgets/Chart.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTextDocument>
+#include <QToolTip>
 #include <qcustomplot.h>
 
 namespace {
@@ -18,6 +21,22 @@ void Choose(TFormOrvello& window, const char* entry) {
     auto* action = window.findChild<QAction*>(QString::fromUtf8(entry));
     QVERIFY2(action, entry);
     action->trigger();
+}
+
+// Two devices whose program curves are flat lines at 50 % and 20 % for ten minutes.
+std::vector<TDeviceInfo> TwoFlatPrograms() {
+    TDeviceInfo first = MakeDemoDevice();
+    first.SegmentProgram = "0 50 Step\r\n10 50 Step\r\n";
+    TDeviceInfo second = MakeSecondDemoDevice();
+    second.SegmentProgram = "0 20 Step\r\n10 20 Step\r\n";
+    return {first, second};
+}
+
+// The tip's text as the operator reads it.
+QString PlainTip() {
+    QTextDocument tip;
+    tip.setHtml(QToolTip::text());
+    return tip.toPlainText();
 }
 
 } // namespace
@@ -53,6 +72,88 @@ private slots:
             ticked += action->isChecked() ? 1 : 0;
         QCOMPARE(ticked, 1);
         QVERIFY(window.findChild<QAction*>(entry)->isChecked());
+    }
+
+    // The pointer resting near a curve names its device, with the time and value under it.
+    void HoveringACurveTellsWhichItIs_data() {
+        QTest::addColumn<double>("time");
+        QTest::addColumn<double>("flow");
+        QTest::addColumn<QString>("curve"); // empty: no tip
+        QTest::newRow("the first device's program")
+            << 5.0 << 50.0 << "X-COM - Virtual Demo (program)";
+        QTest::newRow("the second device's program")
+            << 2.5 << 20.0 << "X-COM2 - Second Demo (program)";
+        QTest::newRow("between the curves") << 5.0 << 35.0 << "";
+    }
+
+    void HoveringACurveTellsWhichItIs() {
+        QFETCH(double, time);
+        QFETCH(double, flow);
+        QFETCH(QString, curve);
+        TConsoleFixture fixture(TwoFlatPrograms());
+        TFormOrvello& window = *fixture.window;
+        window.ListAllDevices();
+        fixture.ClickRow("X-COM2");
+        fixture.ClickRow("X-COM");
+        auto* chart = Control<TChart>(window, "RtGraph2DMain");
+        chart->Replot();
+        QCustomPlot* plot = chart->Plot();
+        const QPoint at(qRound(plot->xAxis->coordToPixel(time)),
+                        qRound(plot->yAxis2->coordToPixel(flow)));
+        QMouseEvent move(QEvent::MouseMove, at, plot->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(plot, &move);
+        if (curve.isEmpty()) {
+            WAIT_UNTIL(!QToolTip::isVisible(), 5000, "no tip", PlainTip());
+            return;
+        }
+        WAIT_UNTIL(QToolTip::isVisible() && PlainTip().startsWith(curve + '\n'), 5000,
+                   "the curve's tip", PlainTip());
+        // The time under the pointer, to a pixel's width; the value of the flat curve there.
+        const QStringList lines = PlainTip().split('\n');
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(lines[1].startsWith(QStringLiteral("Time, m: ")), qPrintable(lines[1]));
+        const double shownTime = QLocale().toDouble(lines[1].section(QStringLiteral(": "), 1));
+        const double pixel = plot->xAxis->pixelToCoord(1) - plot->xAxis->pixelToCoord(0);
+        QVERIFY2(std::abs(shownTime - time) <= std::abs(pixel) + 0.001, qPrintable(lines[1]));
+        QCOMPARE(lines[2], QStringLiteral("Flow, %: %1").arg(flow));
+    }
+
+    // The legend is off at first, as the chart always looked; the Data menu and the chart's
+    // context menu switch it on with one entry.
+    void TheLegendNamesTheShownCurvesWhenAskedFor() {
+        TConsoleFixture fixture(TwoFlatPrograms());
+        TFormOrvello& window = *fixture.window;
+        window.ListAllDevices();
+        fixture.ClickRow("X-COM2");
+        fixture.ClickRow("X-COM");
+        auto* chart = Control<TChart>(window, "RtGraph2DMain");
+        QCustomPlot* plot = chart->Plot();
+        QVERIFY(!plot->legend->visible());
+
+        Choose(window, "ShowLegend1");
+        QVERIFY(Control<QAction>(window, "ShowLegend1")->isChecked());
+        chart->Replot();
+        QVERIFY(plot->legend->visible());
+        QStringList names;
+        for (int i = 0; i < plot->legend->itemCount(); ++i)
+            if (auto* item = qobject_cast<QCPPlottableLegendItem*>(plot->legend->item(i)))
+                names << item->plottable()->name();
+        names.sort();
+        QCOMPARE(names,
+                 (QStringList{"X-COM - Virtual Demo (program)", "X-COM2 - Second Demo (program)"}));
+
+        const QPoint inside = plot->axisRect()->rect().center();
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, inside, plot->mapToGlobal(inside));
+        QApplication::sendEvent(plot, &menuEvent);
+        auto* menu = Control<QMenu>(window, "ChartContextMenu");
+        WAIT_UNTIL(menu->isVisible(), 5000, "the chart's context menu", QString());
+        QVERIFY(menu->actions().contains(Control<QAction>(window, "ShowLegend1")));
+        menu->actions().front()->trigger();
+        menu->close();
+        chart->Replot();
+        QVERIFY(!plot->legend->visible());
+        QVERIFY(!Control<QAction>(window, "ShowLegend1")->isChecked());
     }
 
     void TheProgramTableShowsTheSelectedDevices() {

@@ -13,7 +13,9 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -49,6 +51,8 @@ void ExpectWindowReleased(TFormOrvello& window) {
     QVERIFY(window.menuBar()->isEnabled());
     QVERIFY(Control<QTimer>(window, "TimerEngine")->isActive());
     QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(Control<QLabel>(window, "LabelSearchProgress")->isHidden());
+    QVERIFY(Control<QProgressBar>(window, "ProgressBarSearch")->isHidden());
 }
 
 void Search(TFormOrvello& window) {
@@ -135,9 +139,35 @@ private slots:
                                !window.menuBar()->isEnabled() &&
                                !Control<QTimer>(window, "TimerEngine")->isActive();
         });
+        // What the status bar shows at each turn of the search.
+        QStringList progress;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, &window, [&] {
+            const auto* label = Control<QLabel>(window, "LabelSearchProgress");
+            const auto* bar = Control<QProgressBar>(window, "ProgressBarSearch");
+            if (!label->isVisible() || !bar->isVisible())
+                return;
+            // A bar without a maximum shows that the search runs, not how far it is.
+            const QString seen =
+                label->text() +
+                (bar->maximum() == 0
+                     ? QStringLiteral(" | busy")
+                     : QStringLiteral(" | %1 of %2").arg(bar->value()).arg(bar->maximum()));
+            if (progress.isEmpty() || progress.back() != seen)
+                progress << seen;
+        });
+        watch.start(0);
         Search(window);
+        watch.stop();
         QVERIFY(heldDuringSearch);
         ExpectWindowReleased(window);
+        const QStringList expectedProgress = {
+            "Searching devices | busy",
+            "Scanning port COM3 (1 of 3) | 0 of 3",
+            "Scanning port COM4 (2 of 3) | 1 of 3",
+            "Scanning port COM5 (3 of 3) | 2 of 3",
+        };
+        QCOMPARE(progress, expectedProgress);
 
         QStringList expectedRows;
         for (std::size_t i = 0; i < 3; ++i) {

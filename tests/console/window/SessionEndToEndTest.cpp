@@ -4,6 +4,7 @@
 // journal), the flow log files and the log pane.
 #include "console/SessionSupport.h"
 #include "console/automation/FindControl.h"
+#include "engine/WorkerReadyWatch.h"
 
 class SessionEndToEndTest : public QObject {
     Q_OBJECT
@@ -37,11 +38,23 @@ void SessionEndToEndTest::AWholeSession() {
         ConfigureDevice(session, port);
     if (QTest::currentTestFailed())
         return;
+    // Each worker says once when it has initialised its instrument and delivered its status.
+    const auto readyLines = [&](const std::string& port) {
+        return fixture.LogLines()
+            .filter(QString::fromStdString(WorkerReadyLine(port, fixture.Device(port).NameRole)))
+            .size();
+    };
+    for (const std::string& port : running)
+        WAIT_UNTIL(readyLines(port) == 1, InstrumentWait_ms, "the worker's ready line",
+                   fixture.LogLines().join('\n'));
     // The controllers are ready once their first status reaches the data table.
     WAIT_UNTIL(
         !DataRows(Control<QPlainTextEdit>(window, "MemoData")->toPlainText().split('\n')).isEmpty(),
         InstrumentWait_ms, "a data row",
         Control<QPlainTextEdit>(window, "MemoData")->toPlainText());
+
+    for (const std::string& port : running)
+        QCOMPARE(readyLines(port), 1);
 
     // Three mixtures: one from the start, the same again at two minutes so that it holds, and
     // one at four minutes that the MFCs ramp to.

@@ -11,16 +11,85 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTreeWidget>
+
+namespace {
+
+// The shown labels, buttons and list headings narrower than their text, on the tab in front.
+QStringList ClippedTexts(QWidget& window) {
+    QStringList clipped;
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        if (!label->isVisible() || label->wordWrap() || label->text().isEmpty() ||
+            label->sizePolicy().horizontalPolicy() == QSizePolicy::Ignored)
+            continue;
+        if (label->width() < label->minimumSizeHint().width())
+            clipped << QStringLiteral("%1 (%2 < %3)")
+                           .arg(label->objectName())
+                           .arg(label->width())
+                           .arg(label->minimumSizeHint().width());
+    }
+    for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+        if (button->isVisible() && button->width() < button->minimumSizeHint().width())
+            clipped << QStringLiteral("%1 (%2 < %3)")
+                           .arg(button->objectName())
+                           .arg(button->width())
+                           .arg(button->minimumSizeHint().width());
+    }
+    for (QTreeWidget* list : window.findChildren<QTreeWidget*>()) {
+        if (!list->isVisible())
+            continue;
+        QHeaderView* header = list->header();
+        for (int i = 0; i < header->count(); ++i)
+            if (header->sectionSize(i) < header->sectionSizeHint(i))
+                clipped << QStringLiteral("%1 column %2 (%3 < %4)")
+                               .arg(list->objectName())
+                               .arg(i)
+                               .arg(header->sectionSize(i))
+                               .arg(header->sectionSizeHint(i));
+    }
+    return clipped;
+}
+
+} // namespace
 
 class StartupTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Every text fits its control, on every tab, at the window's minimum size and at a common
+    // screen size.
+    void TextsFitTheirControls_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("minimum") << QSize();
+        QTest::newRow("1280 x 800") << QSize(1280, 800);
+    }
+
+    void TextsFitTheirControls() {
+        QFETCH(QSize, size);
+        TConsoleFixture fixture;
+        TFormOrvello& window = *fixture.window;
+        window.resize(size.isValid() ? size : window.minimumSize());
+        fixture.ClickRow("X-COM");
+        QStringList clipped;
+        for (const char* tab : {"TabSheetConfigure", "TabSheetSegment", "TabSheetDirectControl",
+                                "TabSheetMixtures"}) {
+            ShowTab(window, tab);
+            QApplication::processEvents();
+            for (const QString& text : ClippedTexts(window))
+                clipped << QStringLiteral("%1: %2").arg(QLatin1String(tab), text);
+        }
+        clipped.removeDuplicates();
+        QVERIFY2(clipped.isEmpty(),
+                 qPrintable(QStringLiteral("%1 x %2: ").arg(window.width()).arg(window.height()) +
+                            clipped.join(QStringLiteral(", "))));
+    }
+
     void CaptionTabsAndDemonstrationRow() {
         TConsoleFixture fixture;
         TFormOrvello& window = *fixture.window;
