@@ -4,9 +4,9 @@
 // console/OperatorScript.h); the program then ends with code 1 when the script failed.
 // Exit code 3: the close could not confirm that every device stopped (each one is named on
 // standard error and in the session log); whoever started the program must look at the rig.
-#include "console/window/GUIOrvello.h"
-#include "console/automation/OperatorScript.h"
 #include "console/adapters/SignalClose.h"
+#include "console/automation/OperatorScript.h"
+#include "console/window/GUIOrvello.h"
 #include "registry/DeviceWorkers.h"
 
 #include <QApplication>

@@ -4,7 +4,8 @@
 # ThreadSanitizer builds, and a short bounded run of every fuzz target; after the optimised build,
 # the README's run command end to end (scripts/e2e-console.sh). Pass preset names
 # (default release asan tsan fuzz) to run fewer; ORVELLO_TEST_RELEASE=1 also tests the optimised
-# build. Each stage reports how long it took.
+# build. Every run first checks that the sources are formatted with clang-format. Each stage
+# reports how long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,6 +28,8 @@ stage() {
     "$@"
     echo "=== ${name}: $((SECONDS - start)) s"
 }
+
+stage "format" bash scripts/check-format.sh
 
 for preset in "${presets[@]}"; do
     stage "${preset}: configure and build" \

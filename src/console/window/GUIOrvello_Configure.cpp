@@ -1,8 +1,8 @@
 // The Configure tab: applying a configuration (which starts the device's worker) and "Initialize".
-#include "console/widgets/DeviceColors.h"
-#include "console/window/GUIOrvello.h"
 #include "console/widgets/ColorPickCombo.h"
+#include "console/widgets/DeviceColors.h"
 #include "console/widgets/Lamp.h"
+#include "console/window/GUIOrvello.h"
 #include "platform/OperatorMessages.h"
 
 #include <QComboBox>

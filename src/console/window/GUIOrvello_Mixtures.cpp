@@ -1,7 +1,7 @@
 // The Mixtures tab: the recipe evaluated as the operator types, the report of the mixture it
 // makes, and "Add", which turns the recipe into one segment per line on the devices named.
-#include "console/window/GUIOrvello.h"
 #include "console/widgets/DoubleEdit.h"
+#include "console/window/GUIOrvello.h"
 #include "gas/GasMixtures.h"
 #include "mixture/MixtureSegments.h"
 #include "mixture/RecipeEvaluation.h"

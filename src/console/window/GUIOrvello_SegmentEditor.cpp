@@ -4,8 +4,8 @@
 // The list's rows hold the texts of the program lines as they stand (time in minutes, setpoint,
 // type, note with spaces); every change is stored at once as the device's program, and showing
 // the device again refills the list from what was stored.
-#include "console/window/GUIOrvello.h"
 #include "console/widgets/DoubleEdit.h"
+#include "console/window/GUIOrvello.h"
 #include "platform/OperatorMessages.h"
 #include "program/NumberFormat.h"
 #include "program/SegmentProgramEditing.h"

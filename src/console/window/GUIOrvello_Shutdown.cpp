@@ -1,9 +1,9 @@
 // Closing the window and "Reset Devices": both stop every worker, free the workers that stopped
 // and mark their devices unconfigured.
-#include "console/widgets/DeviceListView.h"
-#include "console/window/GUIOrvello.h"
 #include "console/adapters/QtOperatorMessages.h"
+#include "console/widgets/DeviceListView.h"
 #include "console/widgets/Lamp.h"
+#include "console/window/GUIOrvello.h"
 #include "program/NumberFormat.h"
 #include "registry/DeviceWorkers.h"
 

@@ -1,10 +1,10 @@
 // The tips under the pointer: a short help text for the control the pointer is over, chosen by
 // the control's name.
-#include "console/window/GUIOrvello.h"
 #include "console/widgets/Chart.h"
 #include "console/widgets/ColorPickCombo.h"
 #include "console/widgets/DoubleEdit.h"
 #include "console/widgets/RichTextLabel.h"
+#include "console/window/GUIOrvello.h"
 
 #include <QComboBox>
 #include <QEvent>
