@@ -2,6 +2,7 @@
 
 #include "program/NumberFormat.h"
 #include "program/UnitUtils.h"
+#include "safety/GuardianLink.h"
 #include "safety/GuardianWord.h"
 #include "safety/LastRun.h"
 #include "safety/RunRecordFile.h"
@@ -147,8 +148,14 @@ int RunGuardian(int argc, char** argv) {
         return code;
     // It must outlive the console: the signals that close a console (a closed terminal, Ctrl-C,
     // a service manager's stop) leave it waiting for the console's end. SIGKILL still ends it.
-    for (const int ignored : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU})
+    // The console starts it with them blocked; ignored, any that came meanwhile is dropped.
+    sigset_t closing;
+    sigemptyset(&closing);
+    for (const int ignored : GuardianIgnoredSignals) {
         std::signal(ignored, SIG_IGN);
+        sigaddset(&closing, ignored);
+    }
+    ::sigprocmask(SIG_UNBLOCK, &closing, nullptr);
     if (::getsid(0) != ::getpid())
         ::setsid();
     // Every exchange resolves the rig's port names in the folder the console used.

@@ -40,13 +40,16 @@ bool TGuardianLink::Start(const std::string& program, const std::vector<std::str
     posix_spawn_file_actions_adddup2(&actions, fds[0], STDIN_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     // A session of its own: a signal to the console's terminal or process group (Ctrl-C, a
-    // closed terminal) does not reach it. Signals start at their defaults and unblocked, whatever
-    // the console did with them.
-    sigset_t none;
+    // closed terminal) does not reach it. Signals start at their defaults, whatever the console
+    // did with them; those that close a console start blocked, so that one sent before the
+    // guardian has set them aside cannot end it (it ignores them, which discards them).
+    sigset_t closing;
     sigset_t all;
-    sigemptyset(&none);
+    sigemptyset(&closing);
+    for (const int signal : GuardianIgnoredSignals)
+        sigaddset(&closing, signal);
     sigfillset(&all);
-    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigmask(&attributes, &closing);
     posix_spawnattr_setsigdefault(&attributes, &all);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK |
                                               POSIX_SPAWN_SETSIGDEF);

@@ -9,11 +9,17 @@
 // waits here for the next Flush. Of several records not yet sent only the last is kept.
 //
 // One thread (the console's main thread).
+#include <array>
 #include <chrono>
+#include <csignal>
 #include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
+
+// The signals that close a console, which the guardian must outlive.
+constexpr std::array<int, 8> GuardianIgnoredSignals{SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,
+                                                    SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU};
 
 class TGuardianLink {
 public:

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,6 +86,29 @@ bool WriteRunRecordFile(const std::string& path, const TRunRecord& record, std::
         return false;
     }
     return WriteFlowLogText(path, FormatRunRecord(record), error);
+}
+
+int LockRunRecord(const std::string& path, bool& busy, std::string& error) {
+    busy = false;
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) {
+        error = "cannot make the folder of " + path + ": " + std::strerror(errno);
+        return -1;
+    }
+    const std::string lockPath = path + ".lock";
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        error = "cannot open " + lockPath + ": " + std::strerror(errno);
+        return -1;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        busy = errno == EWOULDBLOCK;
+        error = busy ? "another console of this port folder runs and keeps " + path
+                     : "cannot lock " + lockPath + ": " + std::strerror(errno);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 TRunRecordRead ReadRunRecordFile(const std::string& path, const std::string& portFolder) {

@@ -22,6 +22,12 @@ std::string RunRecordPath(const std::string& portFolder);
 // to the user) when it is missing. False with a text naming the file and the reason.
 bool WriteRunRecordFile(const std::string& path, const TRunRecord& record, std::string& error);
 
+// Takes the record of a port folder for this process for as long as it lives: two consoles on one
+// rig would otherwise take each other's record for a run that ended without its stops. Returns a
+// descriptor to keep open (the lock goes with it, and with the process), or -1 with the reason;
+// busy is set when another process holds it.
+int LockRunRecord(const std::string& path, bool& busy, std::string& error);
+
 struct TRunRecordRead {
     // False when there is no record: the first run, or one whose folder was emptied.
     bool Found = false;

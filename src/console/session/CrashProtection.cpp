@@ -39,8 +39,24 @@ TCrashProtection::TCrashProtection(THooks hooks)
 }
 
 TCrashProtection::~TCrashProtection() {
-    const std::lock_guard lock(alive_->Mutex);
-    alive_->Self = nullptr;
+    {
+        const std::lock_guard lock(alive_->Mutex);
+        alive_->Self = nullptr;
+    }
+    if (lockFd_ >= 0)
+        ::close(lockFd_);
+}
+
+void TCrashProtection::StartGuardian() {
+    std::string error;
+    if (!guardian_.Start(guardianProgram_, GuardianArguments(recordPath_, portFolder_), error)) {
+        guardianWarned_ = true;
+        hooks_.Warn("Crash protection is off: " + error +
+                    ". A crash of the console would leave its devices running.");
+        return;
+    }
+    hooks_.Log("Crash protection on: guardian pid " + std::to_string(guardian_.Pid()) +
+               ", run record " + recordPath_);
 }
 
 void TCrashProtection::Start(const std::string& portFolder, const std::string& guardianProgram) {
@@ -48,31 +64,29 @@ void TCrashProtection::Start(const std::string& portFolder, const std::string& g
         return;
     portFolder_ = portFolder;
     recordPath_ = RunRecordPath(portFolder);
+    guardianProgram_ = guardianProgram;
     started_ = GetClock().Now();
     keeper_ = std::make_unique<TRunRecordKeeper>(recordPath_);
-
-    std::string error;
-    if (!guardian_.Start(guardianProgram, GuardianArguments(recordPath_, portFolder), error)) {
-        guardianWarned_ = true;
-        hooks_.Warn("Crash protection is off: " + error +
-                    ". A crash of the console would leave its devices running.");
-    } else {
-        hooks_.Log("Crash protection on: guardian pid " + std::to_string(guardian_.Pid()) +
-                   ", run record " + recordPath_);
-    }
-    // Neither the guardian nor the file hears of this run before the last run's record has been
-    // read: should this run die first, the guardian finds the last run's record in the file and
-    // stops what it lists.
+    // The record is taken and read on a thread of its own (a home folder on a stalled network
+    // must not hold the window), and neither the guardian nor the file hears of this run before
+    // the last run's record has been read: should this run die first, the next start still finds
+    // that record. Nothing talks to the ports meanwhile (the device search waits), so no worker
+    // starts before the guardian.
     stoppingLastRun_ = true;
     RunInBackground([path = recordPath_, folder = portFolder]() -> TContinuation {
-        TRunRecordRead read = ReadRunRecordFile(path, folder);
-        if (read.Found && !read.Record) {
-            // Kept for whoever wants to look, out of the way of this run's record.
-            ::rename(path.c_str(), (path + ".unreadable").c_str());
+        bool busy = false;
+        std::string lockError;
+        const int lock = LockRunRecord(path, busy, lockError);
+        TRunRecordRead read;
+        if (lock >= 0) {
+            read = ReadRunRecordFile(path, folder);
+            if (read.Found && !read.Record) {
+                // Kept for whoever wants to look, out of the way of this run's record.
+                ::rename(path.c_str(), (path + ".unreadable").c_str());
+            }
         }
-        return [found = read.Found, record = std::move(read.Record),
-                error = std::move(read.Error)](TCrashProtection& self) mutable {
-            self.LastRunRead(found, std::move(record), std::move(error));
+        return [lock, lockError, read = std::move(read)](TCrashProtection& self) mutable {
+            self.LastRunRead(lock, lockError, std::move(read));
         };
     });
 }
@@ -90,11 +104,19 @@ void TCrashProtection::RunInBackground(std::function<TContinuation()> job) {
     }).detach();
 }
 
-void TCrashProtection::LastRunRead(bool found, std::optional<TRunRecord> record,
-                                   std::string error) {
+void TCrashProtection::LastRunRead(int lock, const std::string& lockError, TRunRecordRead read) {
+    if (lock < 0) {
+        stoppingLastRun_ = false;
+        hooks_.Warn("Crash protection is off: " + lockError +
+                    ". A crash of this console would leave its devices running.");
+        return;
+    }
+    lockFd_ = lock;
     recordRead_ = true;
-    if (found && !record) {
-        const std::string line = "The run record " + recordPath_ + " cannot be used (" + error +
+    StartGuardian();
+    std::optional<TRunRecord>& record = read.Record;
+    if (read.Found && !record) {
+        const std::string line = "The run record " + recordPath_ + " cannot be used (" + read.Error +
                                  "); nothing was stopped from it. It was kept as " + recordPath_ +
                                  ".unreadable";
         hooks_.TellOutside(line);
@@ -211,6 +233,8 @@ void TCrashProtection::EndOfRun(bool everyStopConfirmed, const std::function<voi
     // not call the run clean before it has.
     while (stoppingLastRun_ && waited.elapsed() < LastRunStopBound.count() * 1000 + EndWait_ms)
         serve();
+    if (!recordRead_)
+        return; // another console keeps this rig's record, or it was never read
     Update();
     ended_ = true;
     TRunRecord record = CurrentRecord();

@@ -8,6 +8,7 @@
 // thread as queued calls.
 #include "safety/GuardianLink.h"
 #include "safety/RunRecord.h"
+#include "safety/RunRecordFile.h"
 #include "safety/RunRecordKeeper.h"
 #include "safety/SafeStop.h"
 
@@ -67,7 +68,8 @@ private:
     // this object is gone by then.
     using TContinuation = std::function<void(TCrashProtection&)>;
     void RunInBackground(std::function<TContinuation()> job);
-    void LastRunRead(bool found, std::optional<TRunRecord> record, std::string error);
+    void LastRunRead(int lock, const std::string& lockError, TRunRecordRead read);
+    void StartGuardian();
     void LastRunStopped(std::vector<TSafeStopResult> results);
     void Submit(bool now);
     TRunRecord CurrentRecord() const;
@@ -76,6 +78,8 @@ private:
     THooks hooks_;
     std::string portFolder_;
     std::string recordPath_;
+    std::string guardianProgram_;
+    int lockFd_ = -1;
     std::unique_ptr<TRunRecordKeeper> keeper_;
     TGuardianLink guardian_;
     bool guardianWarned_ = false;
