@@ -40,9 +40,9 @@ options_of() {
     case $1 in
     default) echo "-DORVELLO_BUILD_BENCH=OFF" ;;
     release)
-        if [ -n "${ORVELLO_TEST_RELEASE:-}" ]; then echo "-DORVELLO_BUILD_TESTS=ON"
-        else echo "-DORVELLO_BUILD_TESTS=OFF"; fi
-        echo "-DORVELLO_BUILD_BENCH=ON"
+        local tests=OFF
+        if [ -n "${ORVELLO_TEST_RELEASE:-}" ]; then tests=ON; fi
+        echo "-DORVELLO_BUILD_TESTS=$tests -DORVELLO_BUILD_BENCH=ON"
         ;;
     esac
 }
