@@ -82,7 +82,7 @@ report=$(appstreamcli validate-tree --no-net --pedantic "$root" 2>&1) || fail "a
 compgen -G "$root/usr/share/metainfo/*.metainfo.xml" >/dev/null || fail "no AppStream metadata"
 
 # Every library a program links directly must come from a package it depends on.
-declared=$(tr ',|' '\n\n' <<<"$depends" | sed 's/(.*)//; s/[[:space:]]//g')
+links=() # "program library path", one for each library each program links
 while IFS= read -r -d '' file; do
     [ "$(head -c 4 "$file" | tr -d '\0')" = $'\x7fELF' ] || continue
     libraries=$(ldd "$file")
@@ -90,20 +90,29 @@ while IFS= read -r -d '' file; do
         path=$(awk -v lib="$needed" '$1 == lib && $2 == "=>" { print $3 }' <<<"$libraries")
         if [ -z "$path" ] || [ "$path" = "not" ]; then
             fail "$(basename "$file") links $needed, which is not on this machine"
-            continue
-        fi
-        # dpkg knows a library by the path its package ships, on either side of the /usr merge.
-        owner=""
-        for candidate in "$path" "${path#/usr}" "/usr$path"; do
-            owner=$(dpkg -S "$candidate" 2>/dev/null | head -n 1 | cut -d: -f1) && [ -n "$owner" ] && break
-        done
-        if [ -z "$owner" ]; then
-            fail "$(basename "$file") links $path, which no Debian package holds"
-        elif ! grep -qxF "$owner" <<<"$declared"; then
-            fail "$(basename "$file") links $needed from $owner, which the package does not depend on"
+        else
+            links+=("$(basename "$file") $needed $path")
         fi
     done
 done < <(find "$root" -type f -print0)
+# dpkg knows a library by the path its package ships, on either side of the /usr merge; one
+# query for them all, as each one reads dpkg's whole database.
+mapfile -t paths < <(for link in "${links[@]}"; do
+    path=${link##* }
+    printf '%s\n' "$path" "${path#/usr}" "/usr${path#/usr}"
+done | sort -u)
+owners=$(dpkg -S "${paths[@]}" 2>/dev/null || true)
+declared=$(tr ',|' '\n\n' <<<"$depends" | sed 's/(.*)//; s/[[:space:]]//g')
+for link in "${links[@]}"; do
+    read -r program needed path <<<"$link"
+    owner=$(awk -v a="$path" -v b="${path#/usr}" -v c="/usr${path#/usr}" \
+        '$NF == a || $NF == b || $NF == c { sub(/:.*/, ""); print; exit }' <<<"$owners")
+    if [ -z "$owner" ]; then
+        fail "$program links $path, which no Debian package holds"
+    elif ! grep -qxF "$owner" <<<"$declared"; then
+        fail "$program links $needed from $owner, which the package does not depend on"
+    fi
+done
 
 # Errors fail; warnings are for the reader (each one kept on purpose is named in the notes).
 if ! lintian --fail-on error "$deb"; then
