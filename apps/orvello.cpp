@@ -1,5 +1,5 @@
 // The operator console. Everything lives in the console library; this only starts it.
-//   orvello [--operator-script FILE]
+//   orvello [--operator-script FILE] | --version | --help
 // An operator script drives the window for automation and demonstrations (see
 // console/OperatorScript.h); the program then ends with code 1 when the script failed.
 // Exit code 3: the close could not confirm that every device stopped (each one is named on
@@ -10,9 +10,12 @@
 #include "registry/DeviceWorkers.h"
 #include "safety/GuardianLink.h"
 
+#include "OrvelloVersion.h"
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QScreen>
+#include <QStringList>
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,19 +25,43 @@ namespace {
 
 constexpr int ExitDevicesMayStillRun = 3;
 
+// True when the arguments are sound and ask only for the version or the options' help.
+bool AsksOnlyForText(QCommandLineParser& parser, int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return parser.parse(arguments) &&
+           (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version")));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    application.setApplicationName(QStringLiteral("Orvello"));
+    QCoreApplication::setApplicationName(QStringLiteral("Orvello"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(OrvelloVersion));
+    // Desktops that match windows to menu entries by name (Wayland's app id) find orvello.desktop
+    // and its icon by this.
+    QGuiApplication::setDesktopFileName(QStringLiteral("orvello"));
 
     QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("The operator console of a laboratory gas-conditioning rig."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption scriptOption(
         QStringLiteral("operator-script"),
         QStringLiteral("Runs the operator commands of FILE in the window."),
         QStringLiteral("FILE"));
     parser.addOption(scriptOption);
+
+    // The version and the help are asked for where there may be no display (over ssh, in the
+    // package's checks), and a window system that cannot be reached would end the program before
+    // it answers; a plain application answers them, and exits.
+    if (AsksOnlyForText(parser, argc, argv)) {
+        QCoreApplication textOnly(argc, argv);
+        parser.process(textOnly);
+    }
+    QApplication application(argc, argv);
     parser.process(application);
 
     // Stopped from a terminal or a service manager, the program stops its devices as a close

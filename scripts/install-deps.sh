@@ -9,6 +9,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     qt6-base-dev libqcustomplot-dev fonts-dejavu-core
     xvfb xauth imagemagick
+    dpkg-dev file desktop-file-utils appstream lintian
 )
 
 sudo=""

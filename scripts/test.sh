@@ -2,10 +2,11 @@
 # Installs what is missing, builds and runs the whole test suite: the default build, the
 # optimised build (which also builds the benchmarks), the AddressSanitizer+UBSan and
 # ThreadSanitizer builds, and a short bounded run of every fuzz target; after the optimised build,
-# the README's run command end to end (scripts/e2e-console.sh). Pass preset names
-# (default release asan tsan fuzz) to run fewer; ORVELLO_TEST_RELEASE=1 also tests the optimised
-# build. Every run first checks that the sources are formatted with clang-format. Each stage
-# reports how long it took.
+# the README's run command end to end (scripts/e2e-console.sh) and the Debian package made from
+# that same build (scripts/package.sh) and checked (tests/packaging/check-package.sh). Pass
+# preset names (default release asan tsan fuzz) to run fewer; ORVELLO_TEST_RELEASE=1 also tests
+# the optimised build. Every run first checks that the sources are formatted with clang-format.
+# Each stage reports how long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,14 +33,16 @@ stage() {
 stage "format" bash scripts/check-format.sh
 
 # The optimised build checks the benchmarks, so the debug build leaves them out; the optimised
-# build's tests repeat the debug ones and are built only when they are to run. Both are said
-# every time, so a build folder left by an earlier run cannot keep another choice.
+# build's tests repeat the debug ones and are built only when they are to run. All are said
+# every time, so a build folder left by an earlier run (or by scripts/package.sh) cannot keep
+# another choice.
 options_of() {
     case $1 in
     default) echo "-DORVELLO_BUILD_BENCH=OFF" ;;
     release)
-        if [ -n "${ORVELLO_TEST_RELEASE:-}" ]; then echo "-DORVELLO_BUILD_TESTS=ON"
-        else echo "-DORVELLO_BUILD_TESTS=OFF"; fi
+        local tests=OFF
+        if [ -n "${ORVELLO_TEST_RELEASE:-}" ]; then tests=ON; fi
+        echo "-DORVELLO_BUILD_TESTS=$tests -DORVELLO_BUILD_BENCH=ON"
         ;;
     esac
 }
@@ -50,6 +53,8 @@ for preset in "${presets[@]}"; do
     if [ "$preset" = release ]; then
         # The README's run command end to end under a virtual X server, on the build just made.
         stage "release: end to end" bash scripts/e2e-console.sh
+        stage "release: package" bash scripts/package.sh
+        stage "release: package check" bash tests/packaging/check-package.sh
     fi
     if [ "$preset" = fuzz ]; then
         stage "fuzz: run" bash scripts/run-fuzzers.sh "build/fuzz/fuzz" "${ORVELLO_FUZZ_SECONDS:-15}"

@@ -1,5 +1,7 @@
 #include "safety/Guardian.h"
 
+#include "OrvelloVersion.h"
+
 #include "program/NumberFormat.h"
 #include "program/UnitUtils.h"
 #include "safety/GuardianLink.h"
@@ -18,9 +20,6 @@
 #include <thread>
 #include <unistd.h>
 
-#ifndef ORVELLO_VERSION
-#define ORVELLO_VERSION "unknown"
-#endif
 
 namespace {
 
@@ -52,7 +51,7 @@ int ParseArguments(int argc, char** argv, TArguments& arguments) {
             return 0;
         }
         if (argument == "--version") {
-            std::printf("orvello-guard %s\n", ORVELLO_VERSION);
+            std::printf("orvello-guard %s\n", OrvelloVersion);
             return 0;
         }
         if (i + 1 >= argc) {

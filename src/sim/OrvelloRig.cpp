@@ -4,6 +4,8 @@
 #include "sim/SimRig.h"
 #include "sim/SimText.h"
 
+#include "OrvelloVersion.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -34,22 +36,51 @@ struct TRigArguments {
     bool StopOnEndOfInput = false;
 };
 
-bool ParseArguments(int argc, char** argv, TRigArguments& arguments, std::string& error) {
+// One line per option; its manual page (packaging/man/orvello-rig.1.in) names the same.
+std::string OptionsHelp() {
+    return "Publishes a simulated gas-conditioning rig (MFC A, MFC B and a humidifier's pump per\n"
+           "set) on pseudo-terminals linked into a port folder, where the console's device search\n"
+           "finds them. Control lines on standard input work its fault knobs.\n"
+           "\n"
+           "Options:\n"
+           "  --port-dir DIR    the port folder (default: the console's, " +
+           RigPortFolder() +
+           ")\n"
+           "  --sets N          the number of instrument sets, 1 to " +
+           std::to_string(SimRigMaxSets) +
+           " (default 1)\n"
+           "  --journal FILE    appends every command the instruments receive to FILE\n"
+           "  --time-scale F    runs the instruments' clocks F times as fast (default 1)\n"
+           "  --stop-on-eof     stops when standard input ends\n"
+           "  -h, --help        prints this help and exits\n"
+           "  --version         prints the version and exits\n";
+}
+
+enum class TRigAction { Run, Help, Version, Refuse };
+
+TRigAction ParseArguments(int argc, char** argv, TRigArguments& arguments, std::string& error) {
     TSimRigOptions& options = arguments.Rig;
     options.PortDir = RigPortFolder();
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--help" || argument == "-h") {
-            error.clear();
-            return false;
+            return TRigAction::Help;
+        }
+        if (argument == "--version") {
+            return TRigAction::Version;
         }
         if (argument == "--stop-on-eof") {
             arguments.StopOnEndOfInput = true;
             continue;
         }
+        if (argument != "--port-dir" && argument != "--journal" && argument != "--sets" &&
+            argument != "--time-scale") {
+            error = "unknown argument " + argument;
+            return TRigAction::Refuse;
+        }
         if (i + 1 >= argc) {
             error = "missing value after " + argument;
-            return false;
+            return TRigAction::Refuse;
         }
         const std::string value = argv[++i];
         if (argument == "--port-dir") {
@@ -60,22 +91,19 @@ bool ParseArguments(int argc, char** argv, TRigArguments& arguments, std::string
             const auto sets = SimParseCount(value);
             if (!sets || *sets < 1 || *sets > SimRigMaxSets) {
                 error = "--sets takes 1 to " + std::to_string(SimRigMaxSets);
-                return false;
+                return TRigAction::Refuse;
             }
             options.Sets = *sets;
         } else if (argument == "--time-scale") {
             const auto scale = SimParseNumber(value);
             if (!scale || *scale <= 0 || *scale > 1e6) {
                 error = "--time-scale takes a positive number";
-                return false;
+                return TRigAction::Refuse;
             }
             options.TimeScale = *scale;
-        } else {
-            error = "unknown argument " + argument;
-            return false;
         }
     }
-    return true;
+    return TRigAction::Run;
 }
 
 void InstallStopSignals() {
@@ -122,12 +150,18 @@ bool ReadControlInput(TSimRig& rig, std::string& pending) {
 int RunOrvelloRig(int argc, char** argv) {
     TRigArguments arguments;
     std::string error;
-    if (!ParseArguments(argc, argv, arguments, error)) {
-        if (!error.empty()) {
-            std::cerr << "orvello-rig: " << error << "\n";
-        }
-        std::cerr << Usage;
-        return error.empty() ? 0 : 2;
+    switch (ParseArguments(argc, argv, arguments, error)) {
+    case TRigAction::Help:
+        std::cout << Usage << "\n" << OptionsHelp();
+        return 0;
+    case TRigAction::Version:
+        std::cout << "orvello-rig " << OrvelloVersion << "\n";
+        return 0;
+    case TRigAction::Refuse:
+        std::cerr << "orvello-rig: " << error << "\n" << Usage;
+        return 2;
+    case TRigAction::Run:
+        break;
     }
     InstallStopSignals();
     if (signalPipe[0] < 0) {
