@@ -8,6 +8,7 @@
 #include "console/automation/OperatorScript.h"
 #include "console/window/GUIOrvello.h"
 #include "registry/DeviceWorkers.h"
+#include "safety/GuardianLink.h"
 
 #include "OrvelloVersion.h"
 
@@ -68,6 +69,8 @@ int main(int argc, char** argv) {
     // program without that.
     TSignalClose signalClose;
     TFormOrvello window;
+    // Before any worker can start: a crash from here on leaves nothing running unnoticed.
+    window.StartCrashProtection(TGuardianLink::ProgramBesideThisOne("orvello-guard"));
     signalClose.SetWindow(&window, [&window] { window.CloseBySignal(); });
     if (!signalClose.Installed())
         window.MM("Signals will not close the console: " + signalClose.ErrorText().toStdString());

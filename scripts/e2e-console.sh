@@ -62,7 +62,7 @@ EOF
 
 status=0
 env -u ORVELLO_PORT_DIR DISPLAY=":${display_number}" QT_QPA_PLATFORM=xcb \
-    XDG_RUNTIME_DIR="$runtime" ORVELLO_RIG_JOURNAL="$journal" \
+    XDG_RUNTIME_DIR="$runtime" XDG_STATE_HOME="$work/state" ORVELLO_RIG_JOURNAL="$journal" \
     QT_QPA_FONTDIR=/usr/share/fonts/truetype/dejavu \
     timeout -k 30 900 bash scripts/run-console.sh --operator-script "$script" \
     >"$output" 2>&1 || status=$?
@@ -85,7 +85,12 @@ for environment in /proc/[0-9]*/environ; do
 done
 [ -z "$left" ] || fail "processes of this run are left:$left"
 
+# The run ended cleanly, and its record says so: the next start has nothing to stop.
+record=$(find "$work/state/orvello" -maxdepth 1 -name 'run-*.record' 2>/dev/null | head -n 1)
+[ -n "$record" ] || fail "the console kept no run record"
+grep -qx "end-of-run clean" "$record" || fail "the run record is not marked clean: $(cat "$record")"
+
 links=$(find "$runtime/orvello-rig" -maxdepth 1 -name 'COM*' 2>/dev/null || true)
 [ -z "$links" ] || fail "port links are left in the rig's folder: $links"
 
-echo "e2e-console: passed (setpoint and zero in the journal, nothing left behind)"
+echo "e2e-console: passed (setpoint and zero in the journal, a clean run record, nothing left behind)"

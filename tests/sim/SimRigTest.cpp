@@ -5,6 +5,7 @@
 #include "sim/PtyClient.h"
 #include "sim/SimControlLine.h"
 #include "sim/SimPty.h"
+#include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +15,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
 #include <sstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 
 namespace fs = std::filesystem;
-
-extern char** environ;
 
 TEST(SimControlLine, ParsesTheKnobsAndRefusesEverythingElse) {
     using TKind = TSimControl::TKind;
@@ -141,106 +138,10 @@ TEST(SimRig, RemovesEveryLinkItDidNotCreateAtStart) {
 namespace {
 
 // orvello-rig as a child process with its standard streams on pipes.
-class TRigProcess {
+class TRigProcess : public TChildProcess {
 public:
-    explicit TRigProcess(std::vector<std::string> arguments) {
-        int in[2], out[2], err[2];
-        if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) {
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
-            posix_spawn_file_actions_addclose(&actions, fd);
-        }
-        arguments.insert(arguments.begin(), ORVELLO_RIG_PATH);
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, ORVELLO_RIG_PATH, &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]);
-        ::close(out[1]);
-        ::close(err[1]);
-        input_ = in[1];
-        output_ = out[0];
-        errors_ = err[0];
-    }
-    ~TRigProcess() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        for (int fd : {input_, output_, errors_}) {
-            if (fd >= 0) {
-                ::close(fd);
-            }
-        }
-    }
-
-    bool Running() const { return pid_ > 0; }
-    void CloseInput() {
-        ::close(input_);
-        input_ = -1;
-    }
-    void Send(const std::string& line) const {
-        [[maybe_unused]] const ssize_t n = ::write(input_, line.data(), line.size());
-    }
-    std::string OutputLine(int timeoutMs = 5000) {
-        return ReadLine(output_, outBuffer_, timeoutMs);
-    }
-    std::string ErrorLine(int timeoutMs = 5000) { return ReadLine(errors_, errBuffer_, timeoutMs); }
-
-    // Signals the rig and waits for it; its exit status, or -1 when it did not end in time.
-    int Stop(int signal) {
-        ::kill(pid_, signal);
-        for (int i = 0; i < 300; ++i) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
-    }
-
-private:
-    static std::string ReadLine(int fd, std::string& buffer, int timeoutMs) {
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            const std::size_t end = buffer.find('\n');
-            if (end != std::string::npos) {
-                std::string line = buffer.substr(0, end);
-                buffer.erase(0, end + 1);
-                return line;
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            pollfd entry{fd, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&entry, 1, static_cast<int>(left.count())) <= 0) {
-                return "<timeout>";
-            }
-            char chunk[256];
-            const ssize_t n = ::read(fd, chunk, sizeof chunk);
-            if (n <= 0) {
-                return "<eof>";
-            }
-            buffer.append(chunk, static_cast<std::size_t>(n));
-        }
-    }
-
-    pid_t pid_ = -1;
-    int input_ = -1, output_ = -1, errors_ = -1;
-    std::string outBuffer_, errBuffer_;
+    explicit TRigProcess(std::vector<std::string> arguments)
+        : TChildProcess(ORVELLO_RIG_PATH, std::move(arguments)) {}
 };
 
 } // namespace

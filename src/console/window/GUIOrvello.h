@@ -2,6 +2,7 @@
 // The operator console's main window. One class, its handlers split by area across files:
 //   GUIOrvello.cpp               start-up, the log pane, the device list, lamps
 //   GUIOrvello_Shutdown.cpp      closing the window, "Reset Devices", stopping the workers
+//   GUIOrvello_CrashProtection.cpp the run record, the guardian, what an unclean run left
 //   GUIOrvello_Layout.cpp        the controls of the panels and tabs
 //   GUIOrvello_Menus.cpp         the main menu and the segment list's context menu
 //   GUIOrvello_Details.cpp       one device record to the controls and back
@@ -22,6 +23,7 @@
 // which handler may run inside which), the engine tick's host, the session log and the boxes held
 // during a stop. The rig's rules are the core's. Every handler runs on the main thread.
 #include "console/session/ConsoleEngineHost.h"
+#include "console/session/CrashProtection.h"
 #include "console/session/HeldMessages.h"
 #include "console/session/ReentryGuard.h"
 #include "console/session/SessionLog.h"
@@ -151,6 +153,12 @@ public:
     bool DevicesLeftUnsafe() const { return devicesLeftUnsafe_; }
     // True when a close waits for a blocking operation to end.
     bool ClosePending() const { return guard_.ClosePending(); }
+
+    // Keeps the run record and starts the guardian program (crash protection), after stopping
+    // what a run that did not end cleanly left behind. The program calls it once, before any
+    // worker can start; a window without it (a test's) keeps no record.
+    void StartCrashProtection(const std::string& guardianProgram);
+    const TCrashProtection& CrashProtection() const { return *crashProtection_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -436,6 +444,7 @@ private:
     // Boxes raised while devices are being stopped wait until the stop is on its way.
     THeldOperatorMessages heldMessages_;
     std::unique_ptr<TDiagnosticsViewer> diagnostics_;
+    std::unique_ptr<TCrashProtection> crashProtection_;
 
     // ---- Segment editor and program files (GUIOrvello_SegmentEditor.cpp,
     //      GUIOrvello_ProgramFiles.cpp) ----

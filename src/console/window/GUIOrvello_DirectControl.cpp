@@ -130,6 +130,8 @@ void TFormOrvello::TimerEngineTimer() {
         statusWatch_.Check(DevicesLocal, now, log, warn);
         statusCodeWatch_.Check(DevicesLocal, log, warn);
         deviationWatch_.Check(DevicesLocal, now, log, warn);
+        if (crashProtection_)
+            crashProtection_->Update();
     } catch (const std::exception& error) {
         // Not stacked: an open box with the same text takes the repeats.
         ShowOperatorMessage(error.what());

@@ -19,6 +19,12 @@ void TFormOrvello::Searchdevices1Click() {
         // The log pane alone says little while the window is held for a minute and more.
         ShowSearchProgress(QString(), 0, 0);
         const auto hideProgress = qScopeGuard([this] { HideSearchProgress(); });
+        // The ports belong to the stop of what the last run left until it has ended.
+        if (crashProtection_ && crashProtection_->StoppingLastRun()) {
+            MM("Waiting for the stop of the devices the last run left running");
+            while (crashProtection_->StoppingLastRun())
+                TReentryGuard::ServeEvents();
+        }
         // The table is emptied at the end only when its rows are in this file.
         tableSaved = FlowDataSave(true, "SearchDevicesClick");
         DevicesLocal.clear();

@@ -140,6 +140,9 @@ bool TFormOrvello::TerminateThreads(double Timeout_s) {
         QCoreApplication::processEvents();
         const auto timeout = std::chrono::milliseconds(std::llround(Timeout_s * 1000));
         stopped = StopWorkers(timeout);
+        // The devices stopped are no longer the record's concern; those that were not stay in it.
+        if (crashProtection_)
+            crashProtection_->Update();
         RemoveLampsOfStoppedDevices();
         if (!stopped)
             MM("Not all threads terminated (active: " + std::to_string(ActiveThreadCount()) +
@@ -198,6 +201,9 @@ void TFormOrvello::closeEvent(QCloseEvent* event) {
         TerminateThreads(WorkerStopTimeout_s);
         devicesLeftUnsafe_ = !unsafeDevices_.empty();
         FlowDataSave(true, "OnClose");
+        if (crashProtection_)
+            crashProtection_->EndOfRun(!devicesLeftUnsafe_ && ActiveThreadCount() == 0,
+                                       [] { TReentryGuard::ServeEvents(); });
     }
     TimerEngine->stop();
     // Whatever did not stop has been named; the window closes all the same.

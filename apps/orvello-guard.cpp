@@ -1,0 +1,5 @@
+#include "safety/Guardian.h"
+
+int main(int argc, char** argv) {
+    return RunGuardian(argc, argv);
+}
