@@ -87,7 +87,9 @@ TFormOrvello::TFormOrvello(QWidget* parent)
     base.mkpath(QStringLiteral("Segment Programs"));
     base.mkpath(QStringLiteral("Logs"));
     logFolder_ = base.absoluteFilePath(QStringLiteral("Logs"));
-    sessionLog_ = std::make_unique<TSessionLog>(logFolder_);
+    sessionLog_ = std::make_unique<TSessionLog>(logFolder_, this, [this](const QString& error) {
+        MM("Session log cannot be written: " + error.toStdString());
+    });
 
     InstallPlatform();
     BuildLayout();
@@ -159,10 +161,8 @@ void TFormOrvello::FormCreate() {
     EngineLed = AddLedForThread();
 
     MM("Segment programs and logs are kept under " + QDir::currentPath().toStdString());
-    if (sessionLog_->IsOpen())
-        MM("Session log: " + sessionLog_->Path().toStdString());
-    else
-        MM("Session log cannot be written: " + sessionLog_->ErrorText().toStdString());
+    // Opened by its own thread: a file that cannot be opened is told once that is known.
+    MM("Session log: " + sessionLog_->Path().toStdString());
 
     TimerEngine = new QTimer(this);
     TimerEngine->setObjectName(QStringLiteral("TimerEngine"));
