@@ -2,7 +2,8 @@
 //   orvello [--operator-script FILE]
 // An operator script drives the window for automation and demonstrations (see
 // console/OperatorScript.h); the program then ends with code 1 when the script failed.
-// Exit code 3: the close could not confirm that every device stopped (each one is named on
+// Exit code 3: some device may still be running: its stop was not confirmed at the close, or at
+// a reset of this run after which it was not stopped with confirmation (each one is named on
 // standard error and in the session log); whoever started the program must look at the rig.
 #include "console/adapters/SignalClose.h"
 #include "console/automation/OperatorScript.h"

@@ -36,6 +36,7 @@
 #include <QPointer>
 #include <QSet>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -147,8 +148,14 @@ public:
     // every later box text goes to standard error and the session log instead.
     void CloseBySignal();
     // After the close: some device may still be running (its stop was not confirmed, or its
-    // worker did not stop in time). The program then ends with a nonzero code.
+    // worker did not stop in time, at the close or at any stop of the run since which the device
+    // was not stopped with confirmation). The program then ends with a nonzero code.
     bool DevicesLeftUnsafe() const { return devicesLeftUnsafe_; }
+    // The ports whose stop was not confirmed (a worker that ended without its instrument's word
+    // that it stopped, or one that did not end within the stop's bound) and whose device has not
+    // been stopped with confirmation since: such a device may still have output. In the order of
+    // the ports.
+    std::vector<std::string> UnconfirmedStopPorts() const;
     // True when a close waits for a blocking operation to end.
     bool ClosePending() const { return guard_.ClosePending(); }
 
@@ -424,6 +431,9 @@ private:
     bool devicesLeftUnsafe_ = false;
     // The lines of the last stop of the workers that name a device that may still be running.
     std::vector<std::string> unsafeDevices_;
+    // For the whole run: each port whose stop was not confirmed, with the line that named it,
+    // until its device is stopped with confirmation.
+    std::map<std::string, std::string> unconfirmedStops_;
     // Set when the first device search ended; a run searches once.
     bool devicesSearched_ = false;
 

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -46,6 +47,10 @@ bool TFormOrvello::StopWorkers(std::chrono::milliseconds timeout) {
         MM("Waiting for threads to stop. Active threads: " + std::to_string(active) + "/" +
            std::to_string(before));
     };
+    std::vector<std::string> withWorker;
+    for (const TDeviceInfo& device : DevicesLocal)
+        if (HasWorker(device))
+            withWorker.push_back(device.COMPort);
     // A device whose worker ended without its stop confirmed may still be flowing: the operator
     // must hear of it, after the lines of the wait.
     std::vector<std::string> unconfirmed;
@@ -54,21 +59,39 @@ bool TFormOrvello::StopWorkers(std::chrono::milliseconds timeout) {
                        [&unconfirmed](const std::string& port) { unconfirmed.push_back(port); });
     MM("Active threads: " + std::to_string(ActiveThreadCount()));
     MM("Terminate threads");
+    // A worker freed with its stop confirmed clears what an earlier stop left unconfirmed on its
+    // port; until then the port stays on the run's list, whatever the device does meanwhile.
+    for (const std::string& port : withWorker) {
+        TDeviceInfo device;
+        if (records_.Fetch(port, device) && !HasWorker(device) &&
+            std::find(unconfirmed.begin(), unconfirmed.end(), port) == unconfirmed.end())
+            unconfirmedStops_.erase(port);
+    }
     unsafeDevices_.clear();
     for (const std::string& port : unconfirmed) {
         TDeviceInfo device;
         records_.Fetch(port, device);
         unsafeDevices_.push_back(UnconfirmedStopLine(port, device.NameRole));
+        unconfirmedStops_[port] = unsafeDevices_.back();
     }
     const std::string waited = FormatGeneral(static_cast<double>(timeout.count()) / 1000.0);
-    for (const TActiveWorker& worker : ActiveWorkers())
+    for (const TActiveWorker& worker : ActiveWorkers()) {
         unsafeDevices_.push_back("Thread of " + worker.Port + " - " + worker.Name +
                                  " did not stop within " + waited +
                                  " s; the device may still be running");
+        unconfirmedStops_[worker.Port] = unsafeDevices_.back();
+    }
     for (const std::string& line : unsafeDevices_)
         TellOutsideTheWindow(line);
     workersStopped_ = stopped;
     return stopped;
+}
+
+std::vector<std::string> TFormOrvello::UnconfirmedStopPorts() const {
+    std::vector<std::string> ports;
+    for (const auto& [port, line] : unconfirmedStops_)
+        ports.push_back(port);
+    return ports;
 }
 
 void TFormOrvello::TellOutsideTheWindow(const std::string& line) {
@@ -196,7 +219,12 @@ void TFormOrvello::closeEvent(QCloseEvent* event) {
     {
         THeldOperatorMessages::TScope hold(heldMessages_);
         TerminateThreads(WorkerStopTimeout_s);
-        devicesLeftUnsafe_ = !unsafeDevices_.empty();
+        // Named again at the end: a device left unconfirmed by an earlier stop of the run.
+        for (const auto& [port, line] : unconfirmedStops_)
+            if (std::find(unsafeDevices_.begin(), unsafeDevices_.end(), line) ==
+                unsafeDevices_.end())
+                TellOutsideTheWindow(line);
+        devicesLeftUnsafe_ = !unconfirmedStops_.empty();
         FlowDataSave(true, "OnClose");
     }
     TimerEngine->stop();
