@@ -25,6 +25,9 @@ namespace {
 
 // What closing the window and "Reset Devices" allow the workers to stop.
 constexpr double WorkerStopTimeout_s = 20;
+// What the close allows its flow log save and every file write still under way, after the stops:
+// a whole table on a slow disk takes seconds, a folder that does not answer takes for ever.
+constexpr auto CloseWriteBound = std::chrono::seconds(10);
 
 } // namespace
 
@@ -92,6 +95,38 @@ std::vector<std::string> TFormOrvello::UnconfirmedStopPorts() const {
     for (const auto& [port, line] : unconfirmedStops_)
         ports.push_back(port);
     return ports;
+}
+
+void TFormOrvello::FinishFileWrites(std::chrono::steady_clock::time_point deadline) {
+    const auto written = [this] {
+        return engineHost_->SettleFlowLog() &&
+               sessionLog_->WaitWritten(std::chrono::steady_clock::now());
+    };
+    // Served meanwhile: a worker kept by the stop's bound may still hand over.
+    while (!written() && std::chrono::steady_clock::now() < deadline)
+        TReentryGuard::ServeEvents();
+    const bool flowLogWritten = engineHost_->SettleFlowLog();
+    const bool sessionLogWritten = sessionLog_->WaitWritten(std::chrono::steady_clock::now());
+    if (flowLogWritten && sessionLogWritten)
+        return;
+    filesLeftUnwritten_ = true;
+    const std::string folder = logFolder_.toStdString();
+    const std::string within = " did not answer within " +
+                               FormatGeneral(static_cast<double>(CloseWriteBound.count())) + " s";
+    // Taken before anything is told: the telling adds lines of its own.
+    const std::string firstRow = engineHost_->FirstRowNotOnDisk();
+    const std::string firstLine = sessionLog_->FirstLineNotWritten();
+    if (!flowLogWritten && firstRow.empty())
+        TellOutsideTheWindow("Flow log not all written: " + folder + within +
+                             "; every data row is on disk in an earlier flow log");
+    else if (!flowLogWritten)
+        TellOutsideTheWindow("Flow log rows from " + firstRow + " on are not on disk: " + folder +
+                             within);
+    if (!sessionLogWritten)
+        TellOutsideTheWindow("Session log lines from " + firstLine +
+                             " on are not on disk: " + folder + within);
+    // What was just told goes into the session log too, where its folder still answers.
+    sessionLog_->WaitWritten(std::chrono::steady_clock::now() + std::chrono::seconds(1));
 }
 
 void TFormOrvello::TellOutsideTheWindow(const std::string& line) {
@@ -225,9 +260,11 @@ void TFormOrvello::closeEvent(QCloseEvent* event) {
                 unsafeDevices_.end())
                 TellOutsideTheWindow(line);
         devicesLeftUnsafe_ = !unconfirmedStops_.empty();
+        const auto writeDeadline = std::chrono::steady_clock::now() + CloseWriteBound;
         FlowDataSave(true, "OnClose");
+        TimerEngine->stop();
+        FinishFileWrites(writeDeadline);
     }
-    TimerEngine->stop();
     // Whatever did not stop has been named; the window closes all the same.
     workersStopped_ = true;
     messages_->CloseAll();
