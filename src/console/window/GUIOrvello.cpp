@@ -136,6 +136,9 @@ void TFormOrvello::InstallPlatform() {
     SetOperatorMessages(messages_.get());
     diagnostics_ = std::make_unique<TDiagnosticsViewer>();
     diagnostics_->setObjectName(QStringLiteral("FormDiagnostics"));
+    // A window of its own, but not one that keeps the program running: closing the main window,
+    // or a signal, ends the program with the viewer open.
+    diagnostics_->setAttribute(Qt::WA_QuitOnClose, false);
     SetDiagnostics(diagnostics_.get());
     // A child of the window: it goes with it.
     SetFileDialogs(new TQtFileDialogs(this));

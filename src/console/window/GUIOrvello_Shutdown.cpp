@@ -1,5 +1,6 @@
 // Closing the window and "Reset Devices": both stop every worker, free the workers that stopped
 // and mark their devices unconfigured.
+#include "console/adapters/QtDiagnosticsViewer.h"
 #include "console/adapters/QtOperatorMessages.h"
 #include "console/widgets/DeviceListView.h"
 #include "console/widgets/Lamp.h"
@@ -268,6 +269,8 @@ void TFormOrvello::closeEvent(QCloseEvent* event) {
     // Whatever did not stop has been named; the window closes all the same.
     workersStopped_ = true;
     messages_->CloseAll();
+    // The program ends with this window, whatever other windows of its own are open.
+    diagnostics_->close();
     event->accept();
     QMainWindow::closeEvent(event);
 }
