@@ -120,7 +120,8 @@ bool TFlowLogWriter::Save(const TFlowLogLines& lines, bool hasContent, bool forc
     const std::optional<TFlowLogJob> job = saver_.Begin(hasContent, force, suffix, now);
     if (!job)
         return ok;
-    // No thread to be had: the save is still due, and written here it is not lost.
+    // An automatic save goes to the writer's thread; with no thread to be had it is written
+    // here, so that it is not lost.
     if (!force && Start(*job, lines))
         return ok;
     return WriteHere(*job, lines, log) && ok;
