@@ -2,8 +2,16 @@
 //   orvello [--operator-script FILE] | --version | --help
 // An operator script drives the window for automation and demonstrations (see
 // console/OperatorScript.h); the program then ends with code 1 when the script failed.
-// Exit code 3: the close could not confirm that every device stopped (each one is named on
-// standard error and in the session log); whoever started the program must look at the rig.
+// Exit codes:
+//   0  the window was closed and every device stopped with its instrument's confirmation
+//   1  the operator script failed
+//   3  some device may still be running: its stop was not confirmed at the close, or at a reset
+//      of this run after which it was not stopped with confirmation (each one is named on
+//      standard error and in the session log); whoever started the program must look at the rig.
+//      Given whatever else went wrong, as the most urgent news.
+//   4  the flow log or the session log could not finish writing within the close's bound (a
+//      folder that does not answer); standard error and the session log say from which time
+//      rows or lines are not on disk
 #include "console/adapters/SignalClose.h"
 #include "console/automation/OperatorScript.h"
 #include "console/window/GUIOrvello.h"
@@ -24,6 +32,7 @@
 namespace {
 
 constexpr int ExitDevicesMayStillRun = 3;
+constexpr int ExitFilesNotWritten = 4;
 
 // True when the arguments are sound and ask only for the version or the options' help.
 bool AsksOnlyForText(QCommandLineParser& parser, int argc, char** argv) {
@@ -89,12 +98,15 @@ int main(int argc, char** argv) {
     int code = QApplication::exec();
     if (script && script->Failed() && code == 0)
         code = 1;
+    if (window.FilesLeftUnwritten())
+        code = ExitFilesNotWritten;
     if (window.DevicesLeftUnsafe())
         code = ExitDevicesMayStillRun;
     // A worker that did not stop within the close's bound has been named in the log and is still
-    // busy with its device. Tearing the program down under it, or waiting for it, would be worse
+    // busy with its device; a writer that did not finish within it may be stuck in the file
+    // system for good. Tearing the program down under them, or waiting for them, would be worse
     // than leaving now.
-    if (ActiveThreadCount() > 0) {
+    if (ActiveThreadCount() > 0 || window.FilesLeftUnwritten()) {
         std::fflush(nullptr);
         std::_Exit(code);
     }

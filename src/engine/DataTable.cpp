@@ -42,6 +42,12 @@ std::string DataRowStamp(double dateTime) {
     return PadLeft(buffer, 20, false) + " | ";
 }
 
+std::string DataRowTime(const std::string& row) {
+    if (row.empty() || row.front() == '-')
+        return {};
+    return Trim(row.substr(0, row.find(" | ")));
+}
+
 std::string DataRowCell(double flow) {
     return PadLeft(FormatPicture(flow, "0.0#####"), 15, false) + " | ";
 }

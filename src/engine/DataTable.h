@@ -18,6 +18,10 @@ std::vector<std::string> DataTableHeading(const std::vector<TDeviceInfo>& device
 // "yyyy-mm-dd hh:mm:ss" (the locale's time separator) right-aligned in 20 characters + " | ".
 std::string DataRowStamp(double dateTime);
 
+// The time stamp of a data row as the row shows it (DataRowStamp without its padding and
+// separator); empty for a heading line or a blank one.
+std::string DataRowTime(const std::string& row);
+
 // A flow cell: "0.0#####" right-aligned in 15 characters + " | ".
 std::string DataRowCell(double flow);
 

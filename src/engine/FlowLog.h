@@ -47,6 +47,8 @@ public:
     void NewTable() { ++table_; }
 
     const std::string& Folder() const { return folder_; }
+    // The table saved now: a number that changes each time the table starts again.
+    unsigned Table() const { return table_; }
     double LastSaveTime() const { return lastSave_; }
     // Bytes written to flow log files so far, by every save, finished or failed.
     std::uint64_t BytesWritten() const { return bytesWritten_; }

@@ -264,7 +264,9 @@ bool RecordedOutputActive(const TRecordedDevice& device) {
 
 std::string DescribeRecordedOutput(const TRecordedDevice& device) {
     std::string text;
-    if (!RecordedOutputActive(device))
+    if (device.StopUnconfirmed)
+        text = "its stop not confirmed, last asked for " + FormatGeneral(device.Setpoint_pct) + " %";
+    else if (!RecordedOutputActive(device))
         text = "stopped";
     else
         text = "setpoint " + FormatGeneral(device.Setpoint_pct) + " %";

@@ -73,7 +73,8 @@ std::string FormatRunRecord(const TRunRecord& record);
 // port folder), a port listed twice.
 std::optional<TRunRecord> ParseRunRecord(std::string_view text, std::string& error);
 
-// "setpoint 40 %", for a pump with ", program <command>", or "stopped" for a device at rest; with
+// "setpoint 40 %", for a pump with ", program <command>", or "stopped" for a device at rest, or
+// "its stop not confirmed, last asked for 0 %" for one whose stop was never read back; with
 // " in a running program" when one ran: what the device was doing, for the operator.
 std::string DescribeRecordedOutput(const TRecordedDevice& device);
 // True when the entry says the device may be delivering something.

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -138,6 +139,12 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeout_ms, QString
                                           .arg(QStringLiteral(what))                               \
                                           .arg(lastSeen_)));                                       \
     } while (false)
+
+// The whole text of a file as it is now; empty when it cannot be read.
+inline QByteArray ReadAll(QFile& file) {
+    file.close();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 // A second simulated controller, for tests that need two devices.
 inline TDeviceInfo MakeSecondDemoDevice() {

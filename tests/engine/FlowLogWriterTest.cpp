@@ -162,6 +162,34 @@ TEST_F(FlowLogWriterTest, FailuresAreReportedOncePerRunOnTheCallingThread) {
     }
 }
 
+// What the close tells when a save does not finish: the rows a finished save holds, counted for
+// the table as it stands now.
+TEST_F(FlowLogWriterTest, LinesOnDiskCountWhatAFinishedSaveOfThisTableHolds) {
+    TFlowLogWriter writer(folder.string());
+    TFlowLogLines lines = Table(3000);
+    EXPECT_EQ(writer.LinesOnDisk(), 0u);
+    ASSERT_TRUE(writer.Save(lines, true, false, "auto", t0, toLog));
+    EXPECT_EQ(writer.LinesOnDisk(), 0u) << "not before the save is collected";
+    for (int i = 0; i < 10; ++i)
+        lines.push_back("later row");
+    ASSERT_TRUE(writer.Wait(toLog));
+    EXPECT_EQ(writer.LinesOnDisk(), 3000u) << "the rows of the copy it wrote, not the later ones";
+    ASSERT_TRUE(writer.Save(lines, true, true, "StopSegmentsClick", t0 + Minute / 2, toLog));
+    EXPECT_EQ(writer.LinesOnDisk(), 3010u);
+
+    // A failed save adds nothing; a table started again has nothing on disk yet.
+    lines.push_back("row of a failed save");
+    fs::remove_all(folder);
+    {
+        ScopedRecordingMessages messages;
+        EXPECT_FALSE(writer.Save(lines, true, true, "OnClose", t0 + Minute, toLog));
+    }
+    fs::create_directories(folder);
+    EXPECT_EQ(writer.LinesOnDisk(), 3010u);
+    writer.NewTable();
+    EXPECT_EQ(writer.LinesOnDisk(), 0u);
+}
+
 TEST_F(FlowLogWriterTest, TheAutomaticFileStaysWhenAnotherConsoleOwnsTheName) {
     TFlowLogWriter writer(folder.string());
     ASSERT_TRUE(writer.Save(Table(5), true, false, "auto", t0, toLog));

@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -191,15 +192,17 @@ void TOperatorScript::Parse(const QString& text) {
                 error = name + QStringLiteral(" takes a control's name and a text");
             else if (SplitText(textPart, command.Text, after, error) && !after.isEmpty())
                 error = QStringLiteral("text after the quoted text");
-        } else if (name == QLatin1String("wait-log")) {
+        } else if (name == QLatin1String("wait-log") || name == QLatin1String("wait-file")) {
             QString after;
             command.Seconds = DefaultLogWait_s;
             if (rest.isEmpty()) {
-                error = QStringLiteral("wait-log takes a text");
+                error = name + (name == QLatin1String("wait-log")
+                                    ? QStringLiteral(" takes a text")
+                                    : QStringLiteral(" takes a file name"));
             } else if (rest.startsWith(QLatin1Char('"'))) {
                 if (SplitText(rest, command.Text, after, error) && !after.isEmpty() &&
                     !ParseSeconds(after, command.Seconds))
-                    error = QStringLiteral("wait-log takes a number of seconds after its text");
+                    error = name + QStringLiteral(" takes a number of seconds after its text");
             } else {
                 // A last word that is a number is the time limit.
                 const qsizetype space = rest.lastIndexOf(QLatin1Char(' '));
@@ -469,6 +472,15 @@ bool TOperatorScript::Run(const TCommand& command) {
             return true;
         if (elapsed_s() > command.Seconds)
             Fail(command.Line, QStringLiteral("the log did not show \"%1\" within %2 s")
+                                   .arg(command.Text)
+                                   .arg(command.Seconds));
+        return !running_;
+    }
+    if (name == QLatin1String("wait-file")) {
+        if (QFileInfo::exists(command.Text))
+            return true;
+        if (elapsed_s() > command.Seconds)
+            Fail(command.Line, QStringLiteral("the file \"%1\" did not appear within %2 s")
                                    .arg(command.Text)
                                    .arg(command.Seconds));
         return !running_;

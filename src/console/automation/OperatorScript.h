@@ -21,6 +21,8 @@
 //                             display unit) and flow (%), as for a curve's tip
 //   wait SECONDS              lets the window run for a while
 //   touch FILE                creates FILE or updates its time (a signal to an outside script)
+//   wait-file FILE [SECONDS]  waits until FILE exists (a signal from an outside script; 60 s
+//                             unless given)
 //   window-boxes              from here on the window shows its message boxes as it does for an
 //                             operator (a demonstration of the boxes themselves); texts the
 //                             script took before stay in Messages()

@@ -15,7 +15,8 @@
 
 TConsoleEngineHost::TConsoleEngineHost(TConsoleEngineView view, TDeviceRecords& records,
                                        const std::string& logFolder)
-    : view_(std::move(view)), records_(records), saver_(logFolder) {}
+    : view_(std::move(view)), records_(records),
+      saver_(logFolder, [this](const std::string& line) { view_.Log(line); }) {}
 
 void TConsoleEngineHost::StyleCurve(TChartCurve& curve, const TDeviceInfo& device) const {
     curve.SetColor(DeviceQColor(device.Color));
@@ -96,11 +97,24 @@ void TConsoleEngineHost::FlowDataSave(bool force, const std::string& suffix) {
 }
 
 bool TConsoleEngineHost::SaveFlowLog(bool force, const std::string& suffix,
-                                     const std::function<void()>& serve) {
+                                     const std::function<bool()>& serve) {
+    // Only failures and late saves are told here, and the operator must not miss them.
     return saver_.Save(
         dataLines_, hasContent_, force, suffix, GetClock().Now(),
-        // Only failures are logged here, and the operator must not miss them.
         [this](const std::string& text) { view_.Warn(text); }, serve);
+}
+
+bool TConsoleEngineHost::SettleFlowLog() {
+    return saver_.Settle([this](const std::string& text) { view_.Warn(text); });
+}
+
+std::string TConsoleEngineHost::FirstRowNotOnDisk() const {
+    std::string time;
+    dataLines_.ForEachFrom(saver_.LinesOnDisk(), [&time](const std::string& line) {
+        if (time.empty())
+            time = DataRowTime(line);
+    });
+    return time;
 }
 
 void TConsoleEngineHost::MemoSegmentsUpdate() {

@@ -46,9 +46,14 @@ public:
     void FlowDataSave(bool force, const std::string& suffix) override;
     // FlowDataSave that tells whether every save it finished was written; a forced save that
     // returns true holds the whole table. With serve, a forced save is written in the background
-    // while serve() runs (TFlowLogWriter::Save).
+    // while serve() runs, and one that is late goes on there (TFlowLogWriter::Save).
     bool SaveFlowLog(bool force, const std::string& suffix,
-                     const std::function<void()>& serve = {});
+                     const std::function<bool()>& serve = {});
+    // Reports the flow log saves that have finished; true when none is in flight any more.
+    bool SettleFlowLog();
+    // The time stamp of the first data row that no finished flow log save holds; empty when every
+    // row is in a file.
+    std::string FirstRowNotOnDisk() const;
     void MemoSegmentsUpdate() override;
     void MM(const std::string& message) override;
     void SwitchEngineLed(bool on) override;
@@ -65,8 +70,8 @@ public:
     // next line starts a table of its own with its heading, and the next automatic flow log a
     // file of its own. Only for a table whose rows are safely in a file.
     void ClearDataTable();
-    // Automatic saves run in the background; a forced one waits for them, and the writer's
-    // destructor waits for one still in flight, so closing never leaves a save half done.
+    // Saves run in the background, one after another; the writer's destructor waits for those
+    // still in flight, so a window destroyed never leaves a save half done.
     const TFlowLogWriter& FlowLog() const { return saver_; }
 
 private:

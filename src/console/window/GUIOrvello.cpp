@@ -87,7 +87,9 @@ TFormOrvello::TFormOrvello(QWidget* parent)
     base.mkpath(QStringLiteral("Segment Programs"));
     base.mkpath(QStringLiteral("Logs"));
     logFolder_ = base.absoluteFilePath(QStringLiteral("Logs"));
-    sessionLog_ = std::make_unique<TSessionLog>(logFolder_);
+    sessionLog_ = std::make_unique<TSessionLog>(logFolder_, this, [this](const QString& error) {
+        MM("Session log cannot be written: " + error.toStdString());
+    });
 
     InstallPlatform();
     BuildLayout();
@@ -134,6 +136,9 @@ void TFormOrvello::InstallPlatform() {
     SetOperatorMessages(messages_.get());
     diagnostics_ = std::make_unique<TDiagnosticsViewer>();
     diagnostics_->setObjectName(QStringLiteral("FormDiagnostics"));
+    // A window of its own, but not one that keeps the program running: closing the main window,
+    // or a signal, ends the program with the viewer open.
+    diagnostics_->setAttribute(Qt::WA_QuitOnClose, false);
     SetDiagnostics(diagnostics_.get());
     // A child of the window: it goes with it.
     SetFileDialogs(new TQtFileDialogs(this));
@@ -159,10 +164,8 @@ void TFormOrvello::FormCreate() {
     EngineLed = AddLedForThread();
 
     MM("Segment programs and logs are kept under " + QDir::currentPath().toStdString());
-    if (sessionLog_->IsOpen())
-        MM("Session log: " + sessionLog_->Path().toStdString());
-    else
-        MM("Session log cannot be written: " + sessionLog_->ErrorText().toStdString());
+    // Opened by its own thread: a file that cannot be opened is told once that is known.
+    MM("Session log: " + sessionLog_->Path().toStdString());
 
     TimerEngine = new QTimer(this);
     TimerEngine->setObjectName(QStringLiteral("TimerEngine"));

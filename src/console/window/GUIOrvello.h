@@ -38,6 +38,7 @@
 #include <QPointer>
 #include <QSet>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -149,8 +150,19 @@ public:
     // every later box text goes to standard error and the session log instead.
     void CloseBySignal();
     // After the close: some device may still be running (its stop was not confirmed, or its
-    // worker did not stop in time). The program then ends with a nonzero code.
+    // worker did not stop in time, at the close or at any stop of the run since which the device
+    // was not stopped with confirmation). The program then ends with a nonzero code.
     bool DevicesLeftUnsafe() const { return devicesLeftUnsafe_; }
+    // The ports whose stop was not confirmed (a worker that ended without its instrument's word
+    // that it stopped, or one that did not end within the stop's bound) and whose device has not
+    // been stopped with confirmation since: such a device may still have output. In the order of
+    // the ports.
+    std::vector<std::string> UnconfirmedStopPorts() const;
+    // After the close: the flow log or the session log did not finish writing within the close's
+    // bound (a folder that does not answer); what is missing has been told on standard error and
+    // in the session log. The program then ends with a nonzero code, without waiting for the
+    // writers any longer.
+    bool FilesLeftUnwritten() const { return filesLeftUnwritten_; }
     // True when a close waits for a blocking operation to end.
     bool ClosePending() const { return guard_.ClosePending(); }
 
@@ -202,6 +214,10 @@ private:
     // A line for whoever looks after the program when the window is gone: the log pane, the
     // session log and standard error.
     void TellOutsideTheWindow(const std::string& line);
+    // Serves events until the flow log and the session log have written everything they were
+    // given, or until the deadline; then tells outside the window from which time what is not on
+    // disk, if anything.
+    void FinishFileWrites(std::chrono::steady_clock::time_point deadline);
     void RemoveLampsOfStoppedDevices();
     void MarkStoppedDevicesUnconfigured();
 
@@ -432,6 +448,10 @@ private:
     bool devicesLeftUnsafe_ = false;
     // The lines of the last stop of the workers that name a device that may still be running.
     std::vector<std::string> unsafeDevices_;
+    // For the whole run: each port whose stop was not confirmed, with the line that named it,
+    // until its device is stopped with confirmation.
+    std::map<std::string, std::string> unconfirmedStops_;
+    bool filesLeftUnwritten_ = false;
     // Set when the first device search ended; a run searches once.
     bool devicesSearched_ = false;
 

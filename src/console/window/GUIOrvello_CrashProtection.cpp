@@ -20,7 +20,7 @@ void TFormOrvello::StartCrashProtection(const std::string& guardianProgram) {
         ShowOperatorMessage(text);
     };
     hooks.SessionLogPath = [this] { return SessionLogPath().toStdString(); };
-    hooks.UnconfirmedPorts = [] { return std::vector<std::string>{}; };
+    hooks.UnconfirmedPorts = [this] { return UnconfirmedStopPorts(); };
     crashProtection_ = std::make_unique<TCrashProtection>(std::move(hooks));
     crashProtection_->Start(RigPortFolder(), guardianProgram);
 }

@@ -34,9 +34,14 @@ bool TFormOrvello::FlowDataSave(bool force, const std::string& suffix) {
     // The operator's saves follow a stop more often than not (Stop, Reset, the close): written in
     // the background while the window serves its events, a big table or a slow folder holds
     // neither the workers' hand-overs (which carry the stops) nor the engine. Input stays out
-    // meanwhile.
+    // meanwhile, for a few seconds at most: a save that takes longer (a folder that does not
+    // answer) goes on in the background with a warning, and a close asked for meanwhile does not
+    // wait for it to carry out its stops.
     const TBlockingOperation blocking(*this, false);
-    return engineHost_->SaveFlowLog(force, suffix, [] { TReentryGuard::ServeEvents(); });
+    return engineHost_->SaveFlowLog(force, suffix, [this] {
+        TReentryGuard::ServeEvents();
+        return !guard_.ClosePending();
+    });
 }
 
 void TFormOrvello::ClearGraph(bool removeData) {

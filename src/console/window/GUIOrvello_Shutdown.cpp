@@ -1,5 +1,6 @@
 // Closing the window and "Reset Devices": both stop every worker, free the workers that stopped
 // and mark their devices unconfigured.
+#include "console/adapters/QtDiagnosticsViewer.h"
 #include "console/adapters/QtOperatorMessages.h"
 #include "console/widgets/DeviceListView.h"
 #include "console/widgets/Lamp.h"
@@ -15,6 +16,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -24,6 +26,9 @@ namespace {
 
 // What closing the window and "Reset Devices" allow the workers to stop.
 constexpr double WorkerStopTimeout_s = 20;
+// What the close allows its flow log save and every file write still under way, after the stops:
+// a whole table on a slow disk takes seconds, a folder that does not answer takes for ever.
+constexpr auto CloseWriteBound = std::chrono::seconds(10);
 
 } // namespace
 
@@ -46,6 +51,10 @@ bool TFormOrvello::StopWorkers(std::chrono::milliseconds timeout) {
         MM("Waiting for threads to stop. Active threads: " + std::to_string(active) + "/" +
            std::to_string(before));
     };
+    std::vector<std::string> withWorker;
+    for (const TDeviceInfo& device : DevicesLocal)
+        if (HasWorker(device))
+            withWorker.push_back(device.COMPort);
     // A device whose worker ended without its stop confirmed may still be flowing: the operator
     // must hear of it, after the lines of the wait.
     std::vector<std::string> unconfirmed;
@@ -54,21 +63,71 @@ bool TFormOrvello::StopWorkers(std::chrono::milliseconds timeout) {
                        [&unconfirmed](const std::string& port) { unconfirmed.push_back(port); });
     MM("Active threads: " + std::to_string(ActiveThreadCount()));
     MM("Terminate threads");
+    // A worker freed with its stop confirmed clears what an earlier stop left unconfirmed on its
+    // port; until then the port stays on the run's list, whatever the device does meanwhile.
+    for (const std::string& port : withWorker) {
+        TDeviceInfo device;
+        if (records_.Fetch(port, device) && !HasWorker(device) &&
+            std::find(unconfirmed.begin(), unconfirmed.end(), port) == unconfirmed.end())
+            unconfirmedStops_.erase(port);
+    }
     unsafeDevices_.clear();
     for (const std::string& port : unconfirmed) {
         TDeviceInfo device;
         records_.Fetch(port, device);
         unsafeDevices_.push_back(UnconfirmedStopLine(port, device.NameRole));
+        unconfirmedStops_[port] = unsafeDevices_.back();
     }
     const std::string waited = FormatGeneral(static_cast<double>(timeout.count()) / 1000.0);
-    for (const TActiveWorker& worker : ActiveWorkers())
+    for (const TActiveWorker& worker : ActiveWorkers()) {
         unsafeDevices_.push_back("Thread of " + worker.Port + " - " + worker.Name +
                                  " did not stop within " + waited +
                                  " s; the device may still be running");
+        unconfirmedStops_[worker.Port] = unsafeDevices_.back();
+    }
     for (const std::string& line : unsafeDevices_)
         TellOutsideTheWindow(line);
     workersStopped_ = stopped;
     return stopped;
+}
+
+std::vector<std::string> TFormOrvello::UnconfirmedStopPorts() const {
+    std::vector<std::string> ports;
+    for (const auto& [port, line] : unconfirmedStops_)
+        ports.push_back(port);
+    return ports;
+}
+
+void TFormOrvello::FinishFileWrites(std::chrono::steady_clock::time_point deadline) {
+    const auto written = [this] {
+        return engineHost_->SettleFlowLog() &&
+               sessionLog_->WaitWritten(std::chrono::steady_clock::now());
+    };
+    // Served meanwhile: a worker kept by the stop's bound may still hand over.
+    while (!written() && std::chrono::steady_clock::now() < deadline)
+        TReentryGuard::ServeEvents();
+    const bool flowLogWritten = engineHost_->SettleFlowLog();
+    const bool sessionLogWritten = sessionLog_->WaitWritten(std::chrono::steady_clock::now());
+    if (flowLogWritten && sessionLogWritten)
+        return;
+    filesLeftUnwritten_ = true;
+    const std::string folder = logFolder_.toStdString();
+    const std::string within = " did not answer within " +
+                               FormatGeneral(static_cast<double>(CloseWriteBound.count())) + " s";
+    // Taken before anything is told: the telling adds lines of its own.
+    const std::string firstRow = engineHost_->FirstRowNotOnDisk();
+    const std::string firstLine = sessionLog_->FirstLineNotWritten();
+    if (!flowLogWritten && firstRow.empty())
+        TellOutsideTheWindow("Flow log not all written: " + folder + within +
+                             "; every data row is on disk in an earlier flow log");
+    else if (!flowLogWritten)
+        TellOutsideTheWindow("Flow log rows from " + firstRow + " on are not on disk: " + folder +
+                             within);
+    if (!sessionLogWritten)
+        TellOutsideTheWindow("Session log lines from " + firstLine +
+                             " on are not on disk: " + folder + within);
+    // What was just told goes into the session log too, where its folder still answers.
+    sessionLog_->WaitWritten(std::chrono::steady_clock::now() + std::chrono::seconds(1));
 }
 
 void TFormOrvello::TellOutsideTheWindow(const std::string& line) {
@@ -199,16 +258,27 @@ void TFormOrvello::closeEvent(QCloseEvent* event) {
     {
         THeldOperatorMessages::TScope hold(heldMessages_);
         TerminateThreads(WorkerStopTimeout_s);
-        devicesLeftUnsafe_ = !unsafeDevices_.empty();
+        // Named again at the end: a device left unconfirmed by an earlier stop of the run.
+        for (const auto& [port, line] : unconfirmedStops_)
+            if (std::find(unsafeDevices_.begin(), unsafeDevices_.end(), line) ==
+                unsafeDevices_.end())
+                TellOutsideTheWindow(line);
+        devicesLeftUnsafe_ = !unconfirmedStops_.empty();
+        const auto writeDeadline = std::chrono::steady_clock::now() + CloseWriteBound;
         FlowDataSave(true, "OnClose");
+        // The record marked clean, or left naming what may still run, before anything waits on
+        // the log folder: the guardian must know either way.
         if (crashProtection_)
             crashProtection_->EndOfRun(!devicesLeftUnsafe_ && ActiveThreadCount() == 0,
                                        [] { TReentryGuard::ServeEvents(); });
+        TimerEngine->stop();
+        FinishFileWrites(writeDeadline);
     }
-    TimerEngine->stop();
     // Whatever did not stop has been named; the window closes all the same.
     workersStopped_ = true;
     messages_->CloseAll();
+    // The program ends with this window, whatever other windows of its own are open.
+    diagnostics_->close();
     event->accept();
     QMainWindow::closeEvent(event);
 }

@@ -41,6 +41,9 @@ private slots:
                                "touch \"" +
                                    signal +
                                    "\"\n"
+                                   "wait-file \"" +
+                                   signal +
+                                   "\" 5\n"
                                    "wait 0.2\n"
                                    "close\n"
                                    "click NeverReached\n");
@@ -139,6 +142,9 @@ private slots:
             {"wait-log Never logged 0.3",
              "line 1: the log did not show \"Never logged\" within 0.3 s"},
             {"touch /nonexistent-folder/signal", "line 1: cannot touch /nonexistent-folder/signal"},
+            {"wait-file", "line 1: wait-file takes a file name"},
+            {"wait-file /nonexistent-folder/signal 0.3",
+             "line 1: the file \"/nonexistent-folder/signal\" did not appear within 0.3 s"},
             {"hover-chart 5", "line 1: hover-chart takes a time and a flow"},
             {"hover-chart 5 x", "line 1: hover-chart takes a time and a flow"},
             {"trigger ShowData1\nhover-chart 5 50", "line 2: no chart RtGraph2DMain shown"},

@@ -71,8 +71,9 @@ private slots:
                      .hasMatch(),
                  qPrintable(lines.front()));
         QFile sessionLog(window.SessionLogPath());
-        QVERIFY(sessionLog.open(QIODevice::ReadOnly));
-        QVERIFY(QString::fromUtf8(sessionLog.readAll()).contains(lines.front()));
+        // Written by a thread of its own, soon after.
+        WAIT_UNTIL(QString::fromUtf8(ReadAll(sessionLog)).contains(lines.front()), 30000,
+                   "the line in the session log", sessionLog.fileName());
     }
 
     void TheFlowDeviationSettingsAreTheDevicesOwn() {

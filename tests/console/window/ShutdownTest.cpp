@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProcess>
@@ -485,28 +486,43 @@ private slots:
 
     void ASignalClosesTheProgramLikeTheWindow_data() {
         QTest::addColumn<int>("signalNumber");
-        QTest::newRow("SIGTERM") << SIGTERM;
-        QTest::newRow("SIGINT") << SIGINT;
-        QTest::newRow("SIGHUP") << SIGHUP;
-        QTest::newRow("SIGQUIT") << SIGQUIT;
+        QTest::addColumn<bool>("diagnosticsOpen");
+        QTest::newRow("SIGTERM") << SIGTERM << false;
+        QTest::newRow("SIGINT") << SIGINT << false;
+        QTest::newRow("SIGHUP") << SIGHUP << false;
+        QTest::newRow("SIGQUIT") << SIGQUIT << false;
+        // A window of its own, which must not keep the program running.
+        QTest::newRow("SIGTERM, Diagnostics open") << SIGTERM << true;
     }
 
     void ASignalClosesTheProgramLikeTheWindow() {
         QFETCH(int, signalNumber);
+        QFETCH(bool, diagnosticsOpen);
         QTemporaryDir folder;
+        QStringList arguments;
+        const QString opened = folder.path() + "/diagnostics open";
+        if (diagnosticsOpen) {
+            QFile script(folder.path() + "/script.txt");
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write(("trigger Diagnostics1\ntouch \"" + opened + "\"\nwait 600\n").toUtf8());
+            arguments << "--operator-script" << script.fileName();
+        }
         QProcess console;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         console.setProcessEnvironment(environment);
         console.setWorkingDirectory(folder.path());
         console.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        console.start(QStringLiteral(ORVELLO_CONSOLE_PATH), {});
+        console.start(QStringLiteral(ORVELLO_CONSOLE_PATH), arguments);
         QVERIFY2(console.waitForStarted(30000), qPrintable(console.errorString()));
 
         // The session log appears once the window exists, which is after the handlers.
         const QString logs = folder.path() + "/Logs";
         WAIT_UNTIL(!QDir(logs).entryList({"* session log.txt"}, QDir::Files).isEmpty(), 30000,
                    "the console's session log", QDir(logs).entryList().join(' '));
+        if (diagnosticsOpen)
+            WAIT_UNTIL(QFileInfo::exists(opened), 30000, "the Diagnostics window to open",
+                       QString());
         QCOMPARE(::kill(static_cast<pid_t>(console.processId()), signalNumber), 0);
 
         QVERIFY2(console.waitForFinished(20000 + 20000), "the console did not end");

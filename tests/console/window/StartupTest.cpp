@@ -262,9 +262,9 @@ private slots:
         TConsoleFixture fixture;
         fixture.window->MM("a line of its own");
         QFile log(fixture.window->SessionLogPath());
-        QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(log.fileName()));
-        const QByteArray text = log.readAll();
-        QVERIFY(text.contains("a line of its own\r\n"));
+        // Written by a thread of its own, soon after.
+        WAIT_UNTIL(ReadAll(log).contains("a line of its own\r\n"), 30000, "the line in the file",
+                   log.fileName());
         QVERIFY(QDir(fixture.Folder()).exists(QStringLiteral("Segment Programs")));
         QVERIFY(QFileInfo(log.fileName()).absolutePath() ==
                 QDir(fixture.Folder()).absoluteFilePath(QStringLiteral("Logs")));
@@ -282,10 +282,11 @@ private slots:
         QVERIFY(pane.blockCount() >= 100000 && pane.blockCount() <= 105000);
         QVERIFY(pane.lastBlock().text().endsWith(QStringLiteral("line %1").arg(lines - 1)));
         QFile log(window.SessionLogPath());
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QByteArray text = log.readAll();
+        const QByteArray last = " line " + QByteArray::number(lines - 1) + "\r\n";
+        QByteArray text;
+        WAIT_UNTIL((text = ReadAll(log)).contains(last), 30000, "the last line in the file",
+                   log.fileName());
         QVERIFY(text.contains(" line 0\r\n"));
-        QVERIFY(text.contains(" line " + QByteArray::number(lines - 1) + "\r\n"));
     }
 
     void ThePreferencesMenuOpensTheDiagnosticMessages() {
