@@ -20,7 +20,6 @@
 #include <thread>
 #include <unistd.h>
 
-
 namespace {
 
 constexpr const char* Usage =
@@ -200,8 +199,8 @@ int RunGuardian(int argc, char** argv) {
                         FormatPictureWith(result.Seconds, "0.0#", '.') + " s)");
     const int confirmed = ConfirmedStops(results);
     const bool allConfirmed = confirmed == static_cast<int>(results.size());
-    lines.push_back(std::to_string(confirmed) + " of " +
-                    std::to_string(results.size()) + " stop(s) confirmed.");
+    lines.push_back(std::to_string(confirmed) + " of " + std::to_string(results.size()) +
+                    " stop(s) confirmed.");
     for (const std::string& line : lines)
         Tell(line);
 

@@ -48,8 +48,8 @@ std::vector<TRecordedDevice> RecordedDevicesOf(const std::vector<TDeviceInfo>& d
             entry.Setpoint_pct = before->Setpoint_pct;
             entry.PumpProgram = before->PumpProgram;
         }
-        entry.ProgramRunning = device.ControlMode == dcmSegment && HasWorker(device) &&
-                               !device.SegmentProgram.empty();
+        entry.ProgramRunning =
+            device.ControlMode == dcmSegment && HasWorker(device) && !device.SegmentProgram.empty();
         entry.StopUnconfirmed = unconfirmed;
         entry.SentAt = before && SameRequest(*before, entry) ? before->SentAt : now;
         entry.Heard = now;

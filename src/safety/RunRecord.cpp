@@ -138,7 +138,8 @@ TRecordedDevice ReadDevice(std::string_view line) {
     TRecordedDevice device;
     device.Port = ReadText(fields[1], "a port");
     if (!IsPortName(device.Port))
-        throw TBadRecord{"the port \"" + Escape(device.Port) + "\" is not a port of the port folder"};
+        throw TBadRecord{"the port \"" + Escape(device.Port) +
+                         "\" is not a port of the port folder"};
     device.Kind = ReadText(fields[2], "a kind");
     if (device.Kind != "MFCA" && device.Kind != "MFCB" && device.Kind != "Pump")
         throw TBadRecord{"the kind \"" + Escape(device.Kind) + "\" is no device kind"};
@@ -241,8 +242,7 @@ std::string FormatRunRecord(const TRunRecord& record) {
                 (device.StopUnconfirmed ? "1" : "0") + "\t" + (device.FromEarlierRun ? "1" : "0") +
                 "\t" + Number(device.Heard) + "\n";
     }
-    return body + "end " + std::to_string(record.Devices.size()) + " " + Hex(Checksum(body)) +
-           "\n";
+    return body + "end " + std::to_string(record.Devices.size()) + " " + Hex(Checksum(body)) + "\n";
 }
 
 std::optional<TRunRecord> ParseRunRecord(std::string_view text, std::string& error) {
@@ -265,7 +265,8 @@ bool RecordedOutputActive(const TRecordedDevice& device) {
 std::string DescribeRecordedOutput(const TRecordedDevice& device) {
     std::string text;
     if (device.StopUnconfirmed)
-        text = "its stop not confirmed, last asked for " + FormatGeneral(device.Setpoint_pct) + " %";
+        text =
+            "its stop not confirmed, last asked for " + FormatGeneral(device.Setpoint_pct) + " %";
     else if (!RecordedOutputActive(device))
         text = "stopped";
     else

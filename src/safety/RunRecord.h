@@ -13,7 +13,8 @@
 //   end-of-run open|clean
 //   report <line>                                 (what a guardian did, when one acted)
 //   device <port> <kind> <name> <identity> <setpoint %> <pump program> <sent at> <program 0|1>
-//          <stop unconfirmed 0|1> <from an earlier run 0|1> <heard>        (one line, tab separated)
+//          <stop unconfirmed 0|1> <from an earlier run 0|1> <heard>        (one line, tab
+//          separated)
 //   end <device count> <checksum>
 // Texts are escaped (\\, \t, \n, \r); date-times are days since 1899-12-30 in local time, as the
 // core counts them. The last line makes a torn file (a power cut in the middle of a write that

@@ -38,7 +38,8 @@ void WriteLoop(std::shared_ptr<TRunRecordKeeper::TShared> shared, std::string pa
         if (!shared->Urgent && !shared->Ending) {
             const auto due = lastWrite + interval;
             if (Clock::now() < due) {
-                shared->Changed.wait_until(lock, due, [&] { return shared->Urgent || shared->Ending; });
+                shared->Changed.wait_until(lock, due,
+                                           [&] { return shared->Urgent || shared->Ending; });
                 continue;
             }
         }

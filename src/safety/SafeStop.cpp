@@ -109,9 +109,9 @@ TSafeStopResult StopMFC(const TRecordedDevice& device, const TSafeStopOptions& o
         result.Detail = "setpoint 0 not read back within " + BoundText(options);
     } else {
         result.Outcome = TSafeStopOutcome::NoAnswer;
-        result.Detail = answered ? "no identification as the recorded MFC within " +
-                                       BoundText(options)
-                                 : "no answer within " + BoundText(options);
+        result.Detail = answered
+                            ? "no identification as the recorded MFC within " + BoundText(options)
+                            : "no answer within " + BoundText(options);
     }
     return result;
 }
@@ -181,10 +181,9 @@ std::vector<TSafeStopResult> StopRecordedDevices(const std::vector<TRecordedDevi
     threads.reserve(devices.size());
     for (std::size_t i = 0; i < devices.size(); ++i) {
         try {
-            threads.emplace_back(
-                [&results, &devices, &options, i] {
-                    results[i] = StopRecordedDevice(devices[i], options);
-                });
+            threads.emplace_back([&results, &devices, &options, i] {
+                results[i] = StopRecordedDevice(devices[i], options);
+            });
         } catch (const std::system_error&) {
             // No thread to be had: this one is stopped here, after the others started.
             results[i] = StopRecordedDevice(devices[i], options);

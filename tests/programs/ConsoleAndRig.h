@@ -28,8 +28,8 @@ public:
             std::filesystem::create_directories(folder_ / sub);
         std::filesystem::permissions(folder_ / "runtime", std::filesystem::perms::owner_all);
         rig_ = std::make_unique<TChildProcess>(
-            ORVELLO_RIG_PATH, std::vector<std::string>{"--port-dir", PortFolder(), "--journal",
-                                                       Journal()});
+            ORVELLO_RIG_PATH,
+            std::vector<std::string>{"--port-dir", PortFolder(), "--journal", Journal()});
         for (int i = 0; i < 4; ++i)
             if (rig_->OutputLine(20000) == "ready")
                 ready_ = true;
@@ -97,8 +97,7 @@ public:
         options.WorkingDirectory = Work().string();
         options.ErrorFile = (Work() / (name + ".err")).string();
         options.OutputFile = (Work() / (name + ".out")).string();
-        options.Environment = {"ORVELLO_PORT_DIR=" + PortFolder(),
-                               "XDG_STATE_HOME=" + StateHome(),
+        options.Environment = {"ORVELLO_PORT_DIR=" + PortFolder(), "XDG_STATE_HOME=" + StateHome(),
                                "XDG_RUNTIME_DIR=" + (folder_ / "runtime").string(),
                                "QT_QPA_PLATFORM=offscreen",
                                "QT_QPA_FONTDIR=/usr/share/fonts/truetype/dejavu"};

@@ -93,8 +93,7 @@ TEST(ConsoleDeath, APowerCutIsCleanedUpByTheNextStartThatNobodyTouches) {
     EXPECT_TRUE(Has(errors, "did not end cleanly; it was last heard of at ")) << errors;
     EXPECT_TRUE(Has(errors, "2 of 2 stop(s) confirmed")) << errors;
     // No program is resumed: the next start sent a question and the stop, nothing else.
-    EXPECT_EQ(programs.Commands("COM3", from),
-              (std::vector<std::string>{"A??M5\\r", "A0\\r"}));
+    EXPECT_EQ(programs.Commands("COM3", from), (std::vector<std::string>{"A??M5\\r", "A0\\r"}));
 }
 
 TEST(ConsoleDeath, AStoppedConsoleIsLeftAloneAndAcleanEndLeavesNothingBehind) {
@@ -134,4 +133,52 @@ TEST(ConsoleDeath, AStoppedConsoleIsLeftAloneAndAcleanEndLeavesNothingBehind) {
     EXPECT_EQ(next.WaitForExit(60s), 0);
     EXPECT_FALSE(Has(programs.ErrorText("next"), "last run")) << programs.ErrorText("next");
     EXPECT_FALSE(Has(programs.SessionLogs(), "did not end cleanly"));
+}
+
+TEST(ConsoleDeath, AStopNotConfirmedAtAResetKeepsTheRecordOpenAndTheGuardianFinishesIt) {
+    TConsoleAndRig programs;
+    ASSERT_TRUE(programs.RigReady());
+    TChildProcess& console =
+        programs.StartConsole("run", "trigger Searchdevices1\n"
+                                     "wait-log \"Finished searching devices\" 300\n"
+                                     "select-row COM3\n"
+                                     "choose ComboBoxDeviceFluid N2\n"
+                                     "click ButtonApplyConfiguration\n"
+                                     "type RtDoubleEditDirectControlDesiredFlow 40\n"
+                                     "click ButtonApplyFlow\n"
+                                     "wait-log \"Device ready: COM3 - \" 300\n"
+                                     "wait 3\n"
+                                     "touch flowing\n"
+                                     "wait-file silenced 300\n"
+                                     "trigger Resetsoftware1\n"
+                                     "wait-log \"Stop not confirmed on COM3\" 120\n"
+                                     "touch reset\n"
+                                     "wait-file answering 300\n"
+                                     "close\n");
+    ASSERT_TRUE(TConsoleAndRig::WaitFor(
+        [&] { return std::filesystem::exists(programs.Work() / "flowing"); }, SetUpBound))
+        << programs.ErrorText("run");
+    ASSERT_TRUE(Has(programs.State("COM3"), " setpoint=25600 "));
+
+    // The reset's stop goes unanswered; the controller answers again only after it.
+    programs.Control("silent COM3 on");
+    std::ofstream(programs.Work() / "silenced").close();
+    ASSERT_TRUE(TConsoleAndRig::WaitFor(
+        [&] { return std::filesystem::exists(programs.Work() / "reset"); }, 120s))
+        << programs.ErrorText("run");
+    programs.Control("silent COM3 off");
+    std::ofstream(programs.Work() / "answering").close();
+
+    // The close looks clean (nothing runs a worker any more), but the run is not: code 3, and
+    // the guardian, never told the run was clean, stops the controller after the console's end.
+    EXPECT_EQ(console.WaitForExit(120s), 3);
+    EXPECT_TRUE(TConsoleAndRig::WaitFor([&] { return programs.MfcAtRest("COM3"); }, SafeBound))
+        << programs.State("COM3");
+    EXPECT_TRUE(TConsoleAndRig::WaitFor(
+        [&] { return Has(programs.ErrorText("run"), "orvello-guard: 1 of 1 stop(s) confirmed."); },
+        SafeBound))
+        << programs.ErrorText("run");
+    EXPECT_TRUE(Has(programs.ErrorText("run"),
+                    "orvello-guard: COM3 - Set 1 MFC A (its stop not confirmed, last asked for "))
+        << programs.ErrorText("run");
 }

@@ -51,7 +51,8 @@ TEST(LastRunRecord, ARenumberedPortIsNotTouchedAndASilentOneIsNamed) {
     programs.Control("silent COM4 on");
     TRunRecord record = OpenRecord(programs);
     // After a reboot COM3 answers with set 2's MFC A serial; COM4 stays silent.
-    record.Devices = {Recorded("COM3", "MFCA", "183311", 40), Recorded("COM4", "MFCB", "183302", 10),
+    record.Devices = {Recorded("COM3", "MFCA", "183311", 40),
+                      Recorded("COM4", "MFCB", "183302", 10),
                       Recorded("COM5", "Pump", "12345678", 50)};
     PlaceRecord(programs, FormatRunRecord(record));
 

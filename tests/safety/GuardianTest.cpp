@@ -118,8 +118,8 @@ TEST_F(GuardianTest, WithoutARecordOnThePipeItFallsBackToTheFile) {
     std::string error;
     ASSERT_TRUE(WriteRunRecordFile(recordPath_, record_, error)) << error;
     auto link = std::make_unique<TGuardianLink>();
-    ASSERT_TRUE(link->Start(ORVELLO_GUARD_PATH, GuardianArguments(recordPath_, rig_.PortFolder()),
-                            error))
+    ASSERT_TRUE(
+        link->Start(ORVELLO_GUARD_PATH, GuardianArguments(recordPath_, rig_.PortFolder()), error))
         << error;
     const pid_t guardian = link->Pid();
     link.reset(); // died before its first word

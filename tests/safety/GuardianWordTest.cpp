@@ -8,7 +8,8 @@ TEST(GuardianWords, ReadInPiecesOfAnySizeTheLastWholeRecordAndTheCleanWordCount)
     const std::string stream = GuardianRecordWord("first\nrecord\n") + "noise line\n" +
                                GuardianRecordWord("second") + GuardianRecordWord("") +
                                GuardianRecordWord("third, with\nlines\n") + GuardianCleanWord();
-    for (const std::size_t piece : {std::size_t(1), std::size_t(3), std::size_t(7), stream.size()}) {
+    for (const std::size_t piece :
+         {std::size_t(1), std::size_t(3), std::size_t(7), stream.size()}) {
         TGuardianWordReader reader;
         std::vector<std::string> seen;
         for (std::size_t at = 0; at < stream.size(); at += piece) {

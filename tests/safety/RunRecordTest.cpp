@@ -97,12 +97,12 @@ TEST(RunRecord, ATornAlteredOrForeignTextIsRefusedWithItsReason) {
         {"a changed setpoint", Replaced(whole, "\t40\t", "\t90\t"), "checksum"},
         {"a wrong count", Sealed(Body(""), 1), "count"},
         {"another version", Sealed("Orvello run record 2\n", 0), "version"},
-        {"a port with a path",
-         Sealed(Body("device\t../etc\tMFCA\tn\t1\t0\t\t0\t0\t0\t0\t0\n"), 1), "port"},
+        {"a port with a path", Sealed(Body("device\t../etc\tMFCA\tn\t1\t0\t\t0\t0\t0\t0\t0\n"), 1),
+         "port"},
         {"an absolute port",
          Sealed(Body("device\t/dev/ttyS0\tMFCA\tn\t1\t0\t\t0\t0\t0\t0\t0\n"), 1), "port"},
-        {"a kind of no device",
-         Sealed(Body("device\tCOM3\tLaser\tn\t1\t0\t\t0\t0\t0\t0\t0\n"), 1), "kind"},
+        {"a kind of no device", Sealed(Body("device\tCOM3\tLaser\tn\t1\t0\t\t0\t0\t0\t0\t0\n"), 1),
+         "kind"},
         {"a setpoint that is no number",
          Sealed(Body("device\tCOM3\tMFCA\tn\t1\tforty\t\t0\t0\t0\t0\t0\n"), 1), "setpoint"},
         {"too few fields", Sealed(Body("device\tCOM3\tMFCA\n"), 1), "fields"},
@@ -122,8 +122,8 @@ TEST(RunRecord, ATornAlteredOrForeignTextIsRefusedWithItsReason) {
     }
     // A record sealed the same way is taken: the cases above fail for their own reason only.
     std::string error;
-    EXPECT_TRUE(ParseRunRecord(
-        Sealed(Body("device\tCOM3\tMFCA\tn\t1\t0\t\t0\t0\t0\t0\t0\n"), 1), error))
+    EXPECT_TRUE(
+        ParseRunRecord(Sealed(Body("device\tCOM3\tMFCA\tn\t1\t0\t\t0\t0\t0\t0\t0\n"), 1), error))
         << error;
 }
 
@@ -166,8 +166,8 @@ TEST_F(RunRecordFileTest, OneRecordPerPortFolderUnderTheStateFolderWrittenWhole)
                             fs::directory_iterator()),
               1);
 
-    const TRunRecordRead read = ReadRunRecordFile(RunRecordPath(record.PortFolder),
-                                                  record.PortFolder);
+    const TRunRecordRead read =
+        ReadRunRecordFile(RunRecordPath(record.PortFolder), record.PortFolder);
     EXPECT_TRUE(read.Found);
     ASSERT_TRUE(read.Record) << read.Error;
     EXPECT_EQ(*read.Record, record);

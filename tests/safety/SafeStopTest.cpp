@@ -40,8 +40,9 @@ TEST(SafeStop, StopsWhatAnswersAsRecordedAndLeavesEveryOtherInstrumentAlone) {
     // A controller does not answer a pump's frames: no answer, and no terminate reached it
     // as anything it would act on.
     EXPECT_EQ(results[3].Outcome, TSafeStopOutcome::NoAnswer);
-    EXPECT_NE(SafeStopLine(results[3]).find("stop not confirmed, no answer within 3 s; the device "
-                                            "may still be running"),
+    EXPECT_NE(SafeStopLine(results[3])
+                  .find("stop not confirmed, no answer within 3 s; the device "
+                        "may still be running"),
               std::string::npos)
         << SafeStopLine(results[3]);
     EXPECT_EQ(rig.Received("COM4", "A0\\r"), 0);

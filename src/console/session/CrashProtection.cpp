@@ -116,9 +116,9 @@ void TCrashProtection::LastRunRead(int lock, const std::string& lockError, TRunR
     StartGuardian();
     std::optional<TRunRecord>& record = read.Record;
     if (read.Found && !record) {
-        const std::string line = "The run record " + recordPath_ + " cannot be used (" + read.Error +
-                                 "); nothing was stopped from it. It was kept as " + recordPath_ +
-                                 ".unreadable";
+        const std::string line = "The run record " + recordPath_ + " cannot be used (" +
+                                 read.Error + "); nothing was stopped from it. It was kept as " +
+                                 recordPath_ + ".unreadable";
         hooks_.TellOutside(line);
         hooks_.ShowBox(line);
     }
@@ -212,8 +212,9 @@ void TCrashProtection::Update() {
         return;
     const double now = GetClock().Now();
     std::vector<TRecordedDevice> devices = RecordedDevicesOf(
-        DevicesLocal, hooks_.UnconfirmedPorts ? hooks_.UnconfirmedPorts() : std::vector<std::string>{},
-        devices_, now);
+        DevicesLocal,
+        hooks_.UnconfirmedPorts ? hooks_.UnconfirmedPorts() : std::vector<std::string>{}, devices_,
+        now);
     const bool changed = !SameRecordedOutput(devices, devices_);
     devices_ = std::move(devices);
     if (changed || now - lastSubmitted_ >= HeartbeatInterval)
@@ -253,8 +254,7 @@ void TCrashProtection::EndOfRun(bool everyStopConfirmed, const std::function<voi
         serve();
     }
     if (!keeper_->WaitWritten(std::chrono::milliseconds(0)))
-        hooks_.TellOutside("The run record " + recordPath_ +
-                           " could not be written at the end of the run" +
-                           (clean ? "; the next start may stop devices that are already safe"
-                                  : ""));
+        hooks_.TellOutside(
+            "The run record " + recordPath_ + " could not be written at the end of the run" +
+            (clean ? "; the next start may stop devices that are already safe" : ""));
 }
