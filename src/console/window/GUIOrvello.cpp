@@ -41,20 +41,6 @@ constexpr int EngineInterval_ms = 1000;
 // A window destroyed without being closed still stops its workers, as a close would.
 constexpr auto DestructorStopTimeout = std::chrono::seconds(20);
 
-QString StateText(const TDeviceInfo& device) {
-    if (!HasWorker(device))
-        return QStringLiteral("Unknown");
-    switch (device.ControlMode) {
-    case dcmSegment:
-        return QStringLiteral("Segment");
-    case dcmDirect:
-        return QStringLiteral("Direct");
-    case dcmIdle:
-        break;
-    }
-    return QStringLiteral("Ready");
-}
-
 } // namespace
 
 TFormOrvello::TFormOrvello(QWidget* parent)
@@ -305,7 +291,7 @@ void TFormOrvello::ShowDeviceRowState(const TDeviceInfo& device) {
         QTreeWidgetItem* row = ListViewDevices->topLevelItem(i);
         if (row->text(0) != port)
             continue;
-        row->setText(1, StateText(device));
+        row->setText(1, QString::fromUtf8(DeviceStateText(device)));
         row->setText(4, QString::fromStdString(device.NameRole));
     }
 }
