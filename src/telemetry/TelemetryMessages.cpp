@@ -1,0 +1,86 @@
+#include "telemetry/TelemetryMessages.h"
+
+#include "platform/Clock.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+// Keys in the order written, which is the order a person reading mosquitto_sub expects.
+using TJson = nlohmann::ordered_json;
+
+std::string Dump(const TJson& json) {
+    return json.dump(-1, ' ', false, TJson::error_handler_t::replace);
+}
+
+TJson Number(const std::optional<double>& value) {
+    if (!value || !std::isfinite(*value))
+        return nullptr;
+    return *value;
+}
+
+// A cell shows at most six decimals ("0.0#####").
+double AsTheCellShowsIt(double flow) {
+    return std::isfinite(flow) ? std::round(flow * 1e6) / 1e6 : flow;
+}
+
+} // namespace
+
+std::string IsoTime(double dateTime) {
+    const TDateTimeParts parts = DecodeDateTime(dateTime);
+    std::tm local{};
+    local.tm_year = parts.Year - 1900;
+    local.tm_mon = parts.Month - 1;
+    local.tm_mday = parts.Day;
+    local.tm_hour = parts.Hour;
+    local.tm_min = parts.Minute;
+    local.tm_sec = parts.Second;
+    local.tm_isdst = -1; // whatever summer time says for that moment
+    long offset_min = 0;
+    if (std::mktime(&local) != static_cast<std::time_t>(-1))
+        offset_min = local.tm_gmtoff / 60;
+    const char sign = offset_min < 0 ? '-' : '+';
+    offset_min = std::labs(offset_min);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld", parts.Year,
+                  parts.Month, parts.Day, parts.Hour, parts.Minute, parts.Second, parts.Millisecond,
+                  sign, offset_min / 60, offset_min % 60);
+    return text;
+}
+
+std::string DeviceStatePayload(const TDeviceState& state, double time) {
+    TJson json;
+    json["port"] = state.Port;
+    json["name"] = state.Name;
+    json["kind"] = state.Kind;
+    json["state"] = state.State;
+    json["setpoint_pct"] = Number(state.Setpoint_pct);
+    json["flow_pct"] = Number(state.Flow_pct);
+    json["unit"] = state.Unit;
+    json["time"] = IsoTime(time);
+    return Dump(json);
+}
+
+std::string RowPayload(const TDataRowValues& row) {
+    TJson json;
+    json["time"] = IsoTime(row.Time);
+    TJson flows = TJson::object();
+    for (const TRowFlow& flow : row.Flows)
+        flows[flow.Port] = Number(AsTheCellShowsIt(flow.Flow));
+    json["flows"] = std::move(flows);
+    return Dump(json);
+}
+
+std::string EventPayload(const TTelemetryEvent& event) {
+    TJson json;
+    json["time"] = IsoTime(event.Time);
+    json["level"] = event.Level;
+    if (!event.Port.empty())
+        json["port"] = event.Port;
+    json["text"] = event.Text;
+    return Dump(json);
+}
