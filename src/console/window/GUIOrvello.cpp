@@ -17,6 +17,7 @@
 #include "platform/MainThreadGate.h"
 #include "platform/OperatorMessages.h"
 #include "program/UnitUtils.h"
+#include "telemetry/RigTelemetry.h"
 
 #include <QAction>
 #include <QApplication>
@@ -88,6 +89,10 @@ TFormOrvello::TFormOrvello(QWidget* parent)
     view.UpdateSegmentsPane = [this] { MemoSegmentsUpdate(); };
     view.Log = [this](const std::string& line) { MM(line); };
     view.Warn = [this](const std::string& line) { Warn(line); };
+    view.RowAdded = [this](const TDataRowValues& row) {
+        if (telemetry_)
+            telemetry_->PublishRow(row, DevicesLocal);
+    };
     engineHost_ =
         std::make_unique<TConsoleEngineHost>(std::move(view), records_, logFolder_.toStdString());
     FormCreate();
@@ -221,6 +226,7 @@ void TFormOrvello::Warn(const std::string& message) {
     AppendLogLine(line);
     if (ButtonWarnings)
         ButtonWarnings->AddWarning(QString::fromStdString(line));
+    PublishEvent(EventWarning, message);
 }
 
 void TFormOrvello::AppendLogLine(const std::string& text) {
