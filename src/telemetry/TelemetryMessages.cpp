@@ -28,21 +28,35 @@ double AsTheCellShowsIt(double flow) {
     return std::isfinite(flow) ? std::round(flow * 1e6) / 1e6 : flow;
 }
 
+// The local time's offset from UTC, in minutes. localtime_r rather than mktime: glibc's mktime
+// reads the time zone anew on every call (a stat of /etc/localtime), which with a message per
+// device and tick costs more than the rest of the message.
+long OffsetMinutes(const TDateTimeParts& parts) {
+    std::tm wall{};
+    wall.tm_year = parts.Year - 1900;
+    wall.tm_mon = parts.Month - 1;
+    wall.tm_mday = parts.Day;
+    wall.tm_hour = parts.Hour;
+    wall.tm_min = parts.Minute;
+    wall.tm_sec = parts.Second;
+    // The instant is the wall time less its offset; the offset of the instant first guessed
+    // (the wall time read as UTC) is right but within a few hours of a change of summer time,
+    // which the second look settles.
+    const std::time_t asUtc = timegm(&wall);
+    std::tm local{};
+    if (!localtime_r(&asUtc, &local))
+        return 0;
+    const std::time_t instant = asUtc - local.tm_gmtoff;
+    if (!localtime_r(&instant, &local))
+        return 0;
+    return local.tm_gmtoff / 60;
+}
+
 } // namespace
 
 std::string IsoTime(double dateTime) {
     const TDateTimeParts parts = DecodeDateTime(dateTime);
-    std::tm local{};
-    local.tm_year = parts.Year - 1900;
-    local.tm_mon = parts.Month - 1;
-    local.tm_mday = parts.Day;
-    local.tm_hour = parts.Hour;
-    local.tm_min = parts.Minute;
-    local.tm_sec = parts.Second;
-    local.tm_isdst = -1; // whatever summer time says for that moment
-    long offset_min = 0;
-    if (std::mktime(&local) != static_cast<std::time_t>(-1))
-        offset_min = local.tm_gmtoff / 60;
+    long offset_min = OffsetMinutes(parts);
     const char sign = offset_min < 0 ? '-' : '+';
     offset_min = std::labs(offset_min);
     char text[64];

@@ -77,6 +77,11 @@ TEST(TelemetryMessagesTest, TimesAreIsoWithTheOffsetOfTheirMoment) {
          "2026-12-10T14:03:27.512+01:00"},
         {"CET-1CEST,M3.5.0,M10.5.0/3", EncodeDateTime(2026, 7, 1, 0, 0, 0, 5),
          "2026-07-01T00:00:00.005+02:00"},
+        // Either side of the change to summer time (02:00 becomes 03:00 on 29 March 2026).
+        {"CET-1CEST,M3.5.0,M10.5.0/3", EncodeDateTime(2026, 3, 29, 1, 59, 0, 0),
+         "2026-03-29T01:59:00.000+01:00"},
+        {"CET-1CEST,M3.5.0,M10.5.0/3", EncodeDateTime(2026, 3, 29, 3, 0, 0, 0),
+         "2026-03-29T03:00:00.000+02:00"},
         {"UTC0", EncodeDateTime(2026, 1, 31, 23, 59, 59, 999), "2026-01-31T23:59:59.999+00:00"},
         {"<-0330>3:30", EncodeDateTime(2026, 3, 1, 6, 30, 0, 0), "2026-03-01T06:30:00.000-03:30"},
     };
