@@ -103,6 +103,10 @@ TEST(TelemetryMessagesTest, PayloadsCarryTheirFieldsAsJson) {
         "time":"2026-12-10T14:03:27.512+00:00"})"));
     // Keys in the order a person reads them.
     EXPECT_EQ(DeviceStatePayload(state, time).rfind(R"({"port":"COM3","name":)", 0), 0u);
+    // Six decimals at most, as the table shows flows.
+    state.Flow_pct = 22 / 64000.0 * 100;
+    EXPECT_NE(DeviceStatePayload(state, time).find(R"("flow_pct":0.034375,)"), std::string::npos)
+        << DeviceStatePayload(state, time);
     state.Setpoint_pct.reset();
     state.Flow_pct = std::numeric_limits<double>::quiet_NaN();
     device = json::parse(DeviceStatePayload(state, time));
