@@ -112,7 +112,7 @@ void OnPublish(mosquitto*, void* self, int id) {
 
 struct TMqttPublisher::TShared {
     explicit TShared(TPublisherSettings given)
-        : Settings(std::move(given)), Queue(Settings.DataBytes, Settings.KeptBytes) {}
+        : Settings(std::move(given)), Queue(Settings.LaneBytes) {}
 
     const TPublisherSettings Settings;
     mutable std::mutex Mutex;
@@ -268,23 +268,22 @@ private:
         mosquitto_publish(connection.Client, nullptr, settings_.StatusTopic.c_str(),
                           static_cast<int>(std::strlen(StatusOnlineText)), StatusOnlineText, 1,
                           true);
-        std::uint64_t dropped = 0;
-        std::uint64_t droppedEvents = 0;
+        std::array<std::uint64_t, LaneCount> dropped{};
         {
             const std::lock_guard lock(shared_->Mutex);
             shared_->Connected = true;
-            dropped = shared_->Queue.TakeDroppedData();
-            droppedEvents = shared_->Queue.TakeDroppedKept();
+            for (std::size_t lane = 0; lane < LaneCount; ++lane)
+                dropped[lane] = shared_->Queue.TakeDropped(static_cast<TLane>(lane));
         }
         std::string text =
             everOnline_ ? "MQTT broker " + settings_.Broker.Text() + " is back; publishing again"
                         : "Publishing to " + settings_.Broker.Text() + " under " +
                               TopicPrefix(settings_.StatusTopic);
-        if (dropped > 0)
-            text += "; " + std::to_string(dropped) +
-                    " older rows and device states were dropped while it was away";
-        if (droppedEvents > 0)
-            text += "; " + std::to_string(droppedEvents) + " older events were dropped";
+        const char* const what[LaneCount] = {"rows", "device states", "events"};
+        for (std::size_t lane = 0; lane < LaneCount; ++lane)
+            if (dropped[lane] > 0)
+                text += "; " + std::to_string(dropped[lane]) + " older " + what[lane] +
+                        " were dropped while it was away";
         shared_->Notice(false, std::move(text));
         everOnline_ = true;
         toldUnreachable_ = false;

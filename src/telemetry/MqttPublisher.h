@@ -20,6 +20,7 @@
 #include "telemetry/BrokerCredentials.h"
 #include "telemetry/PublishQueue.h"
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <memory>
@@ -38,8 +39,9 @@ struct TPublisherSettings {
     int KeepAlive_s = 5;
     std::chrono::milliseconds RetryFirst{500};
     std::chrono::milliseconds RetryLongest{5000};
-    std::size_t DataBytes = 4u << 20;
-    std::size_t KeptBytes = 4u << 20;
+    // The queue's bound of each lane (rows, device states, events) while the broker is away:
+    // 4 MB each, hours of rows at 15 devices.
+    std::array<std::size_t, LaneCount> LaneBytes{4u << 20, 4u << 20, 4u << 20};
 };
 
 struct TPublisherNotice {

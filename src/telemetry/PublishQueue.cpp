@@ -5,53 +5,61 @@
 
 void TPublishQueue::Push(TOutgoing message) {
     message.Sequence = next_++;
-    if (message.Kept) {
-        keptBytes_ += message.Bytes();
-        kept_.push_back(std::move(message));
-        Trim(kept_, keptBytes_, keptLimit_, droppedKept_);
-    } else {
-        dataBytes_ += message.Bytes();
-        data_.push_back(std::move(message));
-        Trim(data_, dataBytes_, dataLimit_, droppedData_);
+    const std::size_t limit = limits_[static_cast<std::size_t>(message.Lane)];
+    TQueue& lane = Of(message.Lane);
+    lane.Bytes += message.Bytes();
+    lane.Messages.push_back(std::move(message));
+    // The newest message always stays, however large.
+    while (lane.Bytes > limit && lane.Messages.size() > 1) {
+        lane.Bytes -= lane.Messages.front().Bytes();
+        lane.Messages.pop_front();
+        ++lane.Dropped;
     }
 }
 
 void TPublishQueue::Return(TOutgoing message) {
-    std::deque<TOutgoing>& queue = message.Kept ? kept_ : data_;
-    (message.Kept ? keptBytes_ : dataBytes_) += message.Bytes();
+    TQueue& lane = Of(message.Lane);
+    lane.Bytes += message.Bytes();
     // In order of arrival among what is queued; returned messages are older than most.
     const auto at = std::upper_bound(
-        queue.begin(), queue.end(), message.Sequence,
+        lane.Messages.begin(), lane.Messages.end(), message.Sequence,
         [](std::uint64_t sequence, const TOutgoing& queued) { return sequence < queued.Sequence; });
-    queue.insert(at, std::move(message));
+    lane.Messages.insert(at, std::move(message));
 }
 
 std::optional<TOutgoing> TPublishQueue::Pop() {
-    if (Empty())
+    TQueue* oldest = nullptr;
+    for (TQueue& lane : lanes_)
+        if (!lane.Messages.empty() &&
+            (!oldest || lane.Messages.front().Sequence < oldest->Messages.front().Sequence))
+            oldest = &lane;
+    if (!oldest)
         return std::nullopt;
-    const bool fromKept =
-        data_.empty() || (!kept_.empty() && kept_.front().Sequence < data_.front().Sequence);
-    std::deque<TOutgoing>& queue = fromKept ? kept_ : data_;
-    TOutgoing message = std::move(queue.front());
-    queue.pop_front();
-    (fromKept ? keptBytes_ : dataBytes_) -= message.Bytes();
+    TOutgoing message = std::move(oldest->Messages.front());
+    oldest->Messages.pop_front();
+    oldest->Bytes -= message.Bytes();
     return message;
 }
 
-std::uint64_t TPublishQueue::TakeDroppedData() {
-    return std::exchange(droppedData_, 0);
+bool TPublishQueue::Empty() const {
+    return std::all_of(lanes_.begin(), lanes_.end(),
+                       [](const TQueue& lane) { return lane.Messages.empty(); });
 }
 
-std::uint64_t TPublishQueue::TakeDroppedKept() {
-    return std::exchange(droppedKept_, 0);
+std::size_t TPublishQueue::Bytes() const {
+    std::size_t bytes = 0;
+    for (const TQueue& lane : lanes_)
+        bytes += lane.Bytes;
+    return bytes;
 }
 
-void TPublishQueue::Trim(std::deque<TOutgoing>& queue, std::size_t& bytes, std::size_t limit,
-                         std::uint64_t& dropped) {
-    // The newest message always stays, however large.
-    while (bytes > limit && queue.size() > 1) {
-        bytes -= queue.front().Bytes();
-        queue.pop_front();
-        ++dropped;
-    }
+std::size_t TPublishQueue::Count() const {
+    std::size_t count = 0;
+    for (const TQueue& lane : lanes_)
+        count += lane.Messages.size();
+    return count;
+}
+
+std::uint64_t TPublishQueue::TakeDropped(TLane lane) {
+    return std::exchange(Of(lane).Dropped, 0);
 }

@@ -19,8 +19,8 @@ TRigTelemetry::TRigTelemetry(const std::string& rig, TPublisherSettings publishe
 }
 
 void TRigTelemetry::PublishDevice(const TDeviceState& state, double time) {
-    publisher_->Publish(
-        TOutgoing{topics_.Device(state.Port), DeviceStatePayload(state, time), 0, true, false});
+    publisher_->Publish(TOutgoing{topics_.Device(state.Port), DeviceStatePayload(state, time), 0,
+                                  true, TLane::States});
     published_[state.Port] = state;
 }
 
@@ -48,14 +48,15 @@ void TRigTelemetry::PublishDevices(const std::vector<TDeviceInfo>& devices, doub
             continue;
         }
         // An empty retained message is how a broker forgets a retained one.
-        publisher_->Publish(TOutgoing{topics_.Device(it->first), std::string(), 0, true, false});
+        publisher_->Publish(
+            TOutgoing{topics_.Device(it->first), std::string(), 0, true, TLane::States});
         rowFlows_.erase(it->first);
         it = published_.erase(it);
     }
 }
 
 void TRigTelemetry::PublishRow(const TDataRowValues& row, const std::vector<TDeviceInfo>& devices) {
-    publisher_->Publish(TOutgoing{topics_.Rows(), RowPayload(row), 0, false, false});
+    publisher_->Publish(TOutgoing{topics_.Rows(), RowPayload(row), 0, false, TLane::Rows});
     for (const TRowFlow& flow : row.Flows)
         for (const TDeviceInfo& device : devices)
             if (device.COMPort == flow.Port)
@@ -68,7 +69,7 @@ void TRigTelemetry::PublishRow(const TDataRowValues& row, const std::vector<TDev
 void TRigTelemetry::PublishEvent(const std::string& level, const std::string& line,
                                  const std::vector<TDeviceInfo>& devices, double now) {
     const TTelemetryEvent event{now, level, PortNamedIn(line, devices), line};
-    publisher_->Publish(TOutgoing{topics_.Events(), EventPayload(event), 1, false, true});
+    publisher_->Publish(TOutgoing{topics_.Events(), EventPayload(event), 1, false, TLane::Events});
 }
 
 bool TRigTelemetry::Finish(bool everyStopConfirmed, std::chrono::milliseconds bound) {

@@ -36,11 +36,11 @@ TPublisherSettings SettingsFor(const TMosquittoBroker& broker) {
 }
 
 TOutgoing Row(const std::string& payload) {
-    return TOutgoing{"orvello/test/rows", payload, 0, false, false};
+    return TOutgoing{"orvello/test/rows", payload, 0, false, TLane::Rows};
 }
 
 TOutgoing Event(const std::string& payload) {
-    return TOutgoing{"orvello/test/events", payload, 1, false, true};
+    return TOutgoing{"orvello/test/events", payload, 1, false, TLane::Events};
 }
 
 std::vector<std::string> Payloads(const std::vector<TReceived>& messages) {
@@ -105,7 +105,8 @@ TEST_F(MqttPublisherTest, WatchersGetEachKindAsPublishedAndTheLastWordStays) {
     EXPECT_EQ(Texts(notices), "line: Publishing to " + broker.Url() + " under orvello/test/\n");
     EXPECT_TRUE(publisher->Connected());
     publisher->Publish(Row("row 1"));
-    publisher->Publish(TOutgoing{"orvello/test/devices/COM3", "COM3 state", 0, true, false});
+    publisher->Publish(
+        TOutgoing{"orvello/test/devices/COM3", "COM3 state", 0, true, TLane::States});
     publisher->Publish(Event("event 1"));
     publisher->Publish(Row("row 2"));
     ASSERT_TRUE(TMqttSubscriber::WaitUntil([&] { return live.Messages().size() >= 5; }, Arrival));
@@ -169,7 +170,7 @@ TEST_F(MqttPublisherTest, APublisherThatVanishesLeavesItsWillOffline) {
 }
 
 // The broker stopped and started again: everything published meanwhile waits, events all of
-// them, rows and device states up to their bound with the oldest gone first; one warning says the
+// them, rows up to their bound with the oldest gone first; one warning says the
 // broker is unreachable and one line that it is back.
 TEST_F(MqttPublisherTest, MessagesWaitForABrokerThatIsAway) {
     TMosquittoBroker broker;
@@ -177,7 +178,7 @@ TEST_F(MqttPublisherTest, MessagesWaitForABrokerThatIsAway) {
     TMqttSubscriber watcher(broker.Port());
     ASSERT_TRUE(watcher.WaitSubscribed(Arrival));
     TPublisherSettings settings = SettingsFor(broker);
-    settings.DataBytes = 5 * Row("row 00").Bytes();
+    settings.LaneBytes[static_cast<std::size_t>(TLane::Rows)] = 5 * Row("row 00").Bytes();
     TMqttPublisher publisher(settings);
     std::vector<TPublisherNotice> notices;
     ASSERT_TRUE(WaitForNotice(publisher, notices, "Publishing to"));
@@ -198,8 +199,7 @@ TEST_F(MqttPublisherTest, MessagesWaitForABrokerThatIsAway) {
     EXPECT_EQ(Warnings(notices), 1) << Texts(notices);
     EXPECT_EQ(notices.back().Text,
               "MQTT broker " + broker.Url() +
-                  " is back; publishing again; 5 older rows and device states were dropped while "
-                  "it was away");
+                  " is back; publishing again; 5 older rows were dropped while it was away");
     ASSERT_TRUE(TMqttSubscriber::WaitUntil(
         [&] {
             return watcher.On("orvello/test/rows").size() >= 5 &&
