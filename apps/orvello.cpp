@@ -1,7 +1,10 @@
 // The operator console. Everything lives in the console library; this only starts it.
-//   orvello [--operator-script FILE] | --version | --help
+//   orvello [--operator-script FILE] [--mqtt URL] [--rig NAME] [--mqtt-credentials FILE]
+//   orvello --version | --help
 // An operator script drives the window for automation and demonstrations (see
 // console/OperatorScript.h); the program then ends with code 1 when the script failed.
+// --mqtt publishes the rig's state, rows and alarms to a broker (console/session/
+// TelemetrySettings.h); the settings file's mqtt/ keys say the same when these are not given.
 // Exit codes:
 //   0  the window was closed and every device stopped with its instrument's confirmation
 //   1  the operator script failed
@@ -14,6 +17,7 @@
 //      rows or lines are not on disk
 #include "console/adapters/SignalClose.h"
 #include "console/automation/OperatorScript.h"
+#include "console/session/TelemetrySettings.h"
 #include "console/window/GUIOrvello.h"
 #include "registry/DeviceWorkers.h"
 #include "safety/GuardianLink.h"
@@ -23,6 +27,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QScreen>
+#include <QSettings>
 #include <QStringList>
 
 #include <cstdio>
@@ -62,6 +67,25 @@ int main(int argc, char** argv) {
         QStringLiteral("Runs the operator commands of FILE in the window."),
         QStringLiteral("FILE"));
     parser.addOption(scriptOption);
+    const QCommandLineOption mqttOption(
+        QStringLiteral("mqtt"),
+        QStringLiteral("Publishes the rig's state, data rows and alarms to the MQTT broker at URL "
+                       "(mqtt://HOST[:PORT] or mqtts://HOST[:PORT]); an empty URL publishes "
+                       "nothing."),
+        QStringLiteral("URL"));
+    parser.addOption(mqttOption);
+    const QCommandLineOption rigOption(
+        QStringLiteral("rig"),
+        QStringLiteral("Names the rig in the published topics (orvello/NAME/...); the host name "
+                       "unless given."),
+        QStringLiteral("NAME"));
+    parser.addOption(rigOption);
+    const QCommandLineOption credentialsOption(
+        QStringLiteral("mqtt-credentials"),
+        QStringLiteral("Reads the broker's user name and password from FILE (two lines; only its "
+                       "owner may read it)."),
+        QStringLiteral("FILE"));
+    parser.addOption(credentialsOption);
 
     // The version and the help are asked for where there may be no display (over ssh, in the
     // package's checks), and a window system that cannot be reached would end the program before
@@ -83,6 +107,16 @@ int main(int argc, char** argv) {
     signalClose.SetWindow(&window, [&window] { window.CloseBySignal(); });
     if (!signalClose.Installed())
         window.MM("Signals will not close the console: " + signalClose.ErrorText().toStdString());
+    // Before any device is configured, so that watchers see every event of the run.
+    TTelemetryOptions telemetry;
+    if (parser.isSet(mqttOption))
+        telemetry.Url = parser.value(mqttOption);
+    if (parser.isSet(rigOption))
+        telemetry.Rig = parser.value(rigOption);
+    if (parser.isSet(credentialsOption))
+        telemetry.Credentials = parser.value(credentialsOption);
+    window.StartTelemetry(telemetry,
+                          QSettings(QStringLiteral("Orvello"), QStringLiteral("Orvello")));
     // Without a window manager (a bare X server) maximising does nothing; the screen's free
     // area is the same size, so the window takes it first.
     if (const QScreen* screen = QGuiApplication::primaryScreen())

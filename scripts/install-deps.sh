@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     qt6-base-dev libqcustomplot-dev fonts-dejavu-core
+    libmosquitto-dev nlohmann-json3-dev mosquitto mosquitto-clients openssl
     xvfb xauth imagemagick
     dpkg-dev file desktop-file-utils appstream lintian
 )

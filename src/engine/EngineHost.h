@@ -2,6 +2,8 @@
 // What the engine tick feeds: the flow curves, the data table, the flow log, the segment-program
 // pane, the log pane and the engine lamp. The console implements it with its widgets;
 // TPlainEngineHost keeps everything as plain data so that the tick runs without a window.
+#include "engine/DataRowValues.h"
+
 #include <string>
 
 struct TDeviceInfo;
@@ -20,6 +22,8 @@ public:
     virtual void DataTableColumns() = 0;
     // Appends one data row (and scrolls to it when the operator asked for that).
     virtual void AppendDataLine(const std::string& line) = 0;
+    // The row just appended, as numbers; for hosts that pass rows on (telemetry).
+    virtual void DataRowAdded(const TDataRowValues& row) { (void)row; }
     // Writes the flow log when forced or due; a failure is reported, never thrown.
     virtual void FlowDataSave(bool force, const std::string& suffix) = 0;
     // Refreshes the segment-program pane.

@@ -75,7 +75,8 @@ void HandleMFC(TDeviceInfo& device, TEngineHost& host, TRowCells& cells) {
     std::string errors;
     std::string details;
     ConvertGasFlow(FlowUnitGramsPerMin, device.FlowUnitUser, errors, details);
-    cells.Offer(device, DataRowCell(device.FlowUnitUser.GasFlowValue));
+    cells.Offer(device, device.FlowUnitUser.GasFlowValue,
+                status.FlowRate_mass / FullScaleCounts * 100);
 
     device.LastHandled = status.DataTime;
     GetClock().Sleep(PauseAfterDevice_ms);
@@ -157,7 +158,8 @@ void TEngineTick::Tick(TEngineHost& host) {
     // the tick lets hand-overs run, which may stop a worker while the tick goes on.
     const bool due = LastTableLine == 0 || (tickStart - LastTableLine) * SecondsPerDay >=
                                                TableLineInterval_s - TimerSlack_s;
-    const std::string stamp = due ? DataRowStamp(clock.Now()) : std::string();
+    const double stampTime = clock.Now();
+    const std::string stamp = due ? DataRowStamp(stampTime) : std::string();
     const std::vector<std::string> columns =
         due ? DataTableHeading(DevicesLocal) : std::vector<std::string>{};
 
@@ -175,6 +177,7 @@ void TEngineTick::Tick(TEngineHost& host) {
     if (due && cells_.Complete(DevicesLocal) &&
         AppendDataRow(host, stamp + cells_.Row(DevicesLocal), columns)) {
         LastTableLine = tickStart;
+        host.DataRowAdded(TDataRowValues{stampTime, cells_.Flows(DevicesLocal)});
         cells_.StartNextRow();
     }
 

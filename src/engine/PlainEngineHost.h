@@ -18,12 +18,14 @@ public:
     int DataLineCount() const override { return static_cast<int>(DataLines.size()); }
     void DataTableColumns() override;
     void AppendDataLine(const std::string& line) override;
+    void DataRowAdded(const TDataRowValues& row) override { RowValues.push_back(row); }
     void FlowDataSave(bool force, const std::string& suffix) override;
     void MemoSegmentsUpdate() override {}
     void MM(const std::string& message) override;
     void SwitchEngineLed(bool on) override { EngineLedOn = on; }
 
     std::vector<std::string> DataLines;
+    std::vector<TDataRowValues> RowValues;                     // one per data row, beside its line
     std::map<std::string, std::vector<tDatapoint>> FlowPoints; // by port
     std::vector<std::string> LogLines;
     bool EngineLedOn = false;

@@ -18,8 +18,9 @@ bool SameUnit(const TGasFlowDetails& a, const TGasFlowDetails& b) {
 
 } // namespace
 
-void TRowCells::Offer(const TDeviceInfo& device, std::string cell) {
-    cells_[device.COMPort] = TCell{device.ThreadMFC, device.FlowUnitUser, std::move(cell), true};
+void TRowCells::Offer(const TDeviceInfo& device, double flow, double flow_pct) {
+    cells_[device.COMPort] =
+        TCell{device.ThreadMFC, device.FlowUnitUser, DataRowCell(flow), flow, flow_pct, true};
 }
 
 const TRowCells::TCell* TRowCells::FreshCell(const TDeviceInfo& device) const {
@@ -51,6 +52,17 @@ std::string TRowCells::Row(const std::vector<TDeviceInfo>& devices) const {
         row += cell ? cell->Text : DataRowBlankCell();
     }
     return row;
+}
+
+std::vector<TRowFlow> TRowCells::Flows(const std::vector<TDeviceInfo>& devices) const {
+    std::vector<TRowFlow> flows;
+    for (const TDeviceInfo& device : devices) {
+        if (!HasDataColumn(device) || !HasRunningMFC(device))
+            continue;
+        if (const TCell* cell = FreshCell(device))
+            flows.push_back(TRowFlow{device.COMPort, cell->Flow, cell->Flow_pct});
+    }
+    return flows;
 }
 
 void TRowCells::StartNextRow() {

@@ -43,6 +43,20 @@ bool HasWorker(const TDeviceInfo& device) {
     return device.ThreadMFC != nullptr || device.ThreadPump != nullptr;
 }
 
+const char* DeviceStateText(const TDeviceInfo& device) {
+    if (!HasWorker(device))
+        return "Unknown";
+    switch (device.ControlMode) {
+    case dcmSegment:
+        return "Segment";
+    case dcmDirect:
+        return "Direct";
+    case dcmIdle:
+        break;
+    }
+    return "Ready";
+}
+
 void MarkUnconfigured(TDeviceInfo& device) {
     device.FluidID = 0;
     device.SegmentProgram.clear();

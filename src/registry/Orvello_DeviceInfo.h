@@ -82,6 +82,9 @@ struct TDeviceInfo {
 // True when the record refers to a worker (MFC or pump), stopped or not: the device has been
 // configured and not yet reset.
 bool HasWorker(const TDeviceInfo& device);
+// The device list's State text: "Unknown" without a worker, else by the control mode "Segment",
+// "Direct" or "Ready" (idle).
+const char* DeviceStateText(const TDeviceInfo& device);
 // What a device keeps of its configuration once its worker is gone: no fluid (FluidID 0) and no
 // program.
 void MarkUnconfigured(TDeviceInfo& device);

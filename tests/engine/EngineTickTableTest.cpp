@@ -29,6 +29,14 @@ bool IsHeading(const std::string& line) {
     return !line.empty() && line[0] == '-';
 }
 
+std::vector<std::string> DataRows(const std::vector<std::string>& lines) {
+    std::vector<std::string> rows;
+    for (const std::string& line : lines)
+        if (!IsHeading(line))
+            rows.push_back(line);
+    return rows;
+}
+
 // The heading blocks of a table, each as the ports of its second line.
 std::vector<std::string> HeadingPorts(const std::vector<std::string>& lines) {
     std::vector<std::string> ports;
@@ -301,4 +309,46 @@ TEST_F(EngineTickTest, AWorkerStoppingDuringATickLeavesNoMisalignedRow) {
     ASSERT_EQ(host->DataLines.size(), 10u);
     EXPECT_EQ(host->DataLines[6], "-                    |            COM4 | ");
     EXPECT_EQ(host->DataLines[9], " 2026-12-10 10:00:30 |           100.0 | ");
+}
+
+// Each row's numbers, for readers by machine, say what its cells say: one flow per MFC cell in
+// the row's order (a pump has none), in the cell's unit and in percent of full scale, with the
+// row's stamp as its time.
+TEST_F(EngineTickTest, EachRowsNumbersMatchItsCells) {
+    AddMFC("COM3", dcmDirect, "", 10);
+    AddPump("COM4", dcmDirect, "", 10);
+    AddMFC("COM5", dcmDirect, "", 10);
+    AdvanceTo(10);
+    DeliverStatus(*mfcs[0], 0.1);
+    DeliverStatus(*mfcs[1], 0.25);
+    engine.Tick(*host);
+    AdvanceTo(12);
+    DeliverStatus(*mfcs[0], 0.4);
+    engine.Tick(*host); // no row: COM5 has nothing new and the pace is not yet due
+    AdvanceTo(14);
+    DeliverStatus(*mfcs[1], 0.5);
+    engine.Tick(*host);
+
+    ASSERT_EQ(DataRows(host->DataLines).size(), 2u);
+    ASSERT_EQ(host->RowValues.size(), 2u);
+    const struct {
+        double time_s;
+        double flow3, pct3, flow5, pct5;
+    } expected[] = {{10, 50, 10, 125, 25}, {14, 200, 40, 250, 50}};
+    for (std::size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        const TDataRowValues& row = host->RowValues[i];
+        EXPECT_NEAR(row.Time, start + expected[i].time_s * Second, 0.001 * Second);
+        ASSERT_EQ(row.Flows.size(), 2u);
+        EXPECT_EQ(row.Flows[0].Port, "COM3");
+        EXPECT_EQ(row.Flows[1].Port, "COM5");
+        EXPECT_NEAR(row.Flows[0].Flow, expected[i].flow3, 1e-6);
+        EXPECT_NEAR(row.Flows[0].Flow_pct, expected[i].pct3, 1e-9);
+        EXPECT_NEAR(row.Flows[1].Flow, expected[i].flow5, 1e-6);
+        EXPECT_NEAR(row.Flows[1].Flow_pct, expected[i].pct5, 1e-9);
+        // The cells of the text row hold the same flows.
+        const std::string line = DataRows(host->DataLines)[i];
+        EXPECT_NE(line.find(DataRowCell(expected[i].flow3)), std::string::npos) << line;
+        EXPECT_NE(line.find(DataRowCell(expected[i].flow5)), std::string::npos) << line;
+    }
 }

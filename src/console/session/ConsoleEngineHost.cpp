@@ -84,6 +84,11 @@ void TConsoleEngineHost::AppendDataLine(const std::string& line) {
         memo.verticalScrollBar()->setValue(keepScroll);
 }
 
+void TConsoleEngineHost::DataRowAdded(const TDataRowValues& row) {
+    if (view_.RowAdded)
+        view_.RowAdded(row);
+}
+
 void TConsoleEngineHost::ClearDataTable() {
     // A save still in flight keeps its own copy of the lines.
     dataLines_ = TFlowLogLines();

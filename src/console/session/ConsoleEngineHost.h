@@ -32,6 +32,8 @@ struct TConsoleEngineView {
     std::function<void()> UpdateSegmentsPane;
     std::function<void(const std::string&)> Log;
     std::function<void(const std::string&)> Warn;
+    // Each data row as numbers, once appended (none when not set).
+    std::function<void(const TDataRowValues&)> RowAdded;
 };
 
 class TConsoleEngineHost : public TEngineHost {
@@ -43,6 +45,7 @@ public:
     int DataLineCount() const override { return static_cast<int>(dataLines_.size()); }
     void DataTableColumns() override;
     void AppendDataLine(const std::string& line) override;
+    void DataRowAdded(const TDataRowValues& row) override;
     void FlowDataSave(bool force, const std::string& suffix) override;
     // FlowDataSave that tells whether every save it finished was written; a forced save that
     // returns true holds the whole table. With serve, a forced save is written in the background

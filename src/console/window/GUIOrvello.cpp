@@ -17,6 +17,7 @@
 #include "platform/MainThreadGate.h"
 #include "platform/OperatorMessages.h"
 #include "program/UnitUtils.h"
+#include "telemetry/RigTelemetry.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,20 +41,6 @@ namespace {
 constexpr int EngineInterval_ms = 1000;
 // A window destroyed without being closed still stops its workers, as a close would.
 constexpr auto DestructorStopTimeout = std::chrono::seconds(20);
-
-QString StateText(const TDeviceInfo& device) {
-    if (!HasWorker(device))
-        return QStringLiteral("Unknown");
-    switch (device.ControlMode) {
-    case dcmSegment:
-        return QStringLiteral("Segment");
-    case dcmDirect:
-        return QStringLiteral("Direct");
-    case dcmIdle:
-        break;
-    }
-    return QStringLiteral("Ready");
-}
 
 } // namespace
 
@@ -104,6 +91,10 @@ TFormOrvello::TFormOrvello(QWidget* parent)
     view.UpdateSegmentsPane = [this] { MemoSegmentsUpdate(); };
     view.Log = [this](const std::string& line) { MM(line); };
     view.Warn = [this](const std::string& line) { Warn(line); };
+    view.RowAdded = [this](const TDataRowValues& row) {
+        if (telemetry_)
+            telemetry_->PublishRow(row, DevicesLocal);
+    };
     engineHost_ =
         std::make_unique<TConsoleEngineHost>(std::move(view), records_, logFolder_.toStdString());
     FormCreate();
@@ -238,6 +229,7 @@ void TFormOrvello::Warn(const std::string& message) {
     AppendLogLine(line);
     if (ButtonWarnings)
         ButtonWarnings->AddWarning(QString::fromStdString(line));
+    PublishEvent(EventWarning, message);
 }
 
 void TFormOrvello::AppendLogLine(const std::string& text) {
@@ -308,7 +300,7 @@ void TFormOrvello::ShowDeviceRowState(const TDeviceInfo& device) {
         QTreeWidgetItem* row = ListViewDevices->topLevelItem(i);
         if (row->text(0) != port)
             continue;
-        row->setText(1, StateText(device));
+        row->setText(1, QString::fromUtf8(DeviceStateText(device)));
         row->setText(4, QString::fromStdString(device.NameRole));
     }
 }

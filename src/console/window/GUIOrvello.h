@@ -16,6 +16,7 @@
 //   GUIOrvello_FlowUnits.cpp     the flow unit panel
 //   GUIOrvello_Mixtures.cpp      the recipe, its mixture report and its segments
 //   GUIOrvello_Tips.cpp          the tips under the pointer
+//   GUIOrvello_Telemetry.cpp     publishing the rig to an MQTT broker
 //
 // The window owns the controls and the handlers. What has state and rules of its own is a class
 // the window owns (src/console/session): the device records (TDeviceRecords: every handler
@@ -55,6 +56,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QSettings;
 class QSplitter;
 class QTabWidget;
 class QTimer;
@@ -72,7 +74,9 @@ class TWarningsButton;
 class TQtMainThreadGate;
 class TQtOperatorMessages;
 class TDiagnosticsViewer;
+class TRigTelemetry;
 struct TReferenceConditions;
+struct TTelemetryOptions;
 
 enum TDirectionTo { tdGUI, tdCODE };
 
@@ -91,7 +95,8 @@ public:
     // Appends one line as it is, without a time stamp, to the log pane and the session log.
     void AppendLogLine(const std::string& text);
     // A time-stamped line that the operator must not miss: logged as MM does, and kept in the
-    // status bar's list of warnings until the operator clears it.
+    // status bar's list of warnings until the operator clears it. Published as a warning event
+    // when the rig is published.
     void Warn(const std::string& message);
     // Copies the focused device's record; false (with a log line when no row is focused) when
     // there is none.
@@ -172,6 +177,13 @@ public:
     void StartCrashProtection(const std::string& guardianProgram);
     const TCrashProtection& CrashProtection() const { return *crashProtection_; }
 
+    // Publishing the rig to an MQTT broker (GUIOrvello_Telemetry.cpp), where the command line
+    // says, else where the settings file says (console/session/TelemetrySettings.h). A bad setting
+    // is told once (the log pane, the warnings, standard error) and nothing is published; the
+    // console runs on either way. Nothing the broker sends reaches the window or an instrument.
+    void StartTelemetry(const TTelemetryOptions& commandLine, const QSettings& settings);
+    const TRigTelemetry* Telemetry() const { return telemetry_.get(); }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -193,6 +205,18 @@ private:
     // Opens the window of the diagnostic messages.
     void Diagnostics1Click();
     void WireTips();
+
+    // A warning about the rig's safety or its data (a device gone silent, a flow away from its
+    // setpoint, a stop not confirmed): shown as Warn shows it, published as an alarm.
+    void Alarm(const std::string& message);
+    // A line of the log that watchers hear of too (a device that answers again, a stop's
+    // outcome), with the level it is published at.
+    void LogEvent(const char* level, const std::string& message);
+    void PublishEvent(const char* level, const std::string& message);
+    // After each tick: the publisher's notices to the log, and the devices whose state changed.
+    void PublishTelemetry();
+    // The last word at the close: "stopped" when every stop was confirmed, else "offline".
+    void FinishTelemetry();
 
     // Device list.
     void ListViewDevicesClick();
@@ -465,6 +489,16 @@ private:
     THeldOperatorMessages heldMessages_;
     std::unique_ptr<TDiagnosticsViewer> diagnostics_;
     std::unique_ptr<TCrashProtection> crashProtection_;
+    std::unique_ptr<TRigTelemetry> telemetry_;
+    // Events from before publishing was decided (a start that had devices to stop after a run
+    // that did not end cleanly says so early), published once it starts; a few at most.
+    struct TEarlyEvent {
+        const char* Level;
+        std::string Message;
+        double Time;
+    };
+    std::vector<TEarlyEvent> earlyEvents_;
+    bool telemetryDecided_ = false;
 
     // ---- Segment editor and program files (GUIOrvello_SegmentEditor.cpp,
     //      GUIOrvello_ProgramFiles.cpp) ----

@@ -6,6 +6,7 @@
 #include "platform/OperatorMessages.h"
 #include "program/NumberFormat.h"
 #include "registry/DeviceWorkers.h"
+#include "telemetry/TelemetryMessages.h"
 
 #include <QTreeWidget>
 
@@ -125,13 +126,17 @@ void TFormOrvello::TimerEngineTimer() {
         engineTick_.Tick(*engineHost_);
         const auto log = [this](const std::string& line) { MM(line); };
         const auto warn = [this](const std::string& line) { Warn(line); };
+        const auto alarm = [this](const std::string& line) { Alarm(line); };
+        // What the watches log beside their warnings is a device recovering.
+        const auto recovered = [this](const std::string& line) { LogEvent(EventInfo, line); };
         const auto now = std::chrono::steady_clock::now();
         readyWatch_.Check(DevicesLocal, log);
-        statusWatch_.Check(DevicesLocal, now, log, warn);
-        statusCodeWatch_.Check(DevicesLocal, log, warn);
-        deviationWatch_.Check(DevicesLocal, now, log, warn);
+        statusWatch_.Check(DevicesLocal, now, recovered, alarm);
+        statusCodeWatch_.Check(DevicesLocal, recovered, warn);
+        deviationWatch_.Check(DevicesLocal, now, recovered, alarm);
         if (crashProtection_)
             crashProtection_->Update();
+        PublishTelemetry();
     } catch (const std::exception& error) {
         // Not stacked: an open box with the same text takes the repeats.
         ShowOperatorMessage(error.what());

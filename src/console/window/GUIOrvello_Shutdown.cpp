@@ -7,6 +7,7 @@
 #include "console/window/GUIOrvello.h"
 #include "program/NumberFormat.h"
 #include "registry/DeviceWorkers.h"
+#include "telemetry/TelemetryMessages.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -132,7 +133,7 @@ void TFormOrvello::FinishFileWrites(std::chrono::steady_clock::time_point deadli
 
 void TFormOrvello::TellOutsideTheWindow(const std::string& line) {
     // The log pane may be gone a moment later (a close); standard error and the session log stay.
-    Warn(line);
+    Alarm(line);
     std::fprintf(stderr, "orvello: %s\n", line.c_str());
     std::fflush(stderr);
 }
@@ -203,14 +204,17 @@ bool TFormOrvello::TerminateThreads(double Timeout_s) {
         if (crashProtection_)
             crashProtection_->Update();
         RemoveLampsOfStoppedDevices();
+        // The stop's outcome is also what watchers of the rig must hear.
         if (!stopped)
-            MM("Not all threads terminated (active: " + std::to_string(ActiveThreadCount()) +
-               "), marking the other devices unconfigured");
+            LogEvent(EventAlarm,
+                     "Not all threads terminated (active: " + std::to_string(ActiveThreadCount()) +
+                         "), marking the other devices unconfigured");
         else if (!unsafeDevices_.empty())
-            MM("All threads terminated, but " + std::to_string(unsafeDevices_.size()) +
-               " stop(s) not confirmed, marking devices unconfigured");
+            LogEvent(EventAlarm, "All threads terminated, but " +
+                                     std::to_string(unsafeDevices_.size()) +
+                                     " stop(s) not confirmed, marking devices unconfigured");
         else
-            MM("All threads terminated, marking devices unconfigured");
+            LogEvent(EventInfo, "All threads terminated, marking devices unconfigured");
         MarkStoppedDevicesUnconfigured();
         setWindowTitle(QLatin1String(ProgramDate));
     }
@@ -274,6 +278,8 @@ void TFormOrvello::closeEvent(QCloseEvent* event) {
         TimerEngine->stop();
         FinishFileWrites(writeDeadline);
     }
+    // After the stops and the flow log: what the rig's watchers are told last.
+    FinishTelemetry();
     // Whatever did not stop has been named; the window closes all the same.
     workersStopped_ = true;
     messages_->CloseAll();
